@@ -1,0 +1,8 @@
+#!/usr/bin/env bash
+# Sets up a fresh Debian 12 machine, builds with warnings as errors, and runs every test.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/setup.sh
+cmake -S . -B build -G Ninja -DNX_WERROR=ON
+cmake --build build
+ctest --test-dir build --output-on-failure -j2 --timeout 600

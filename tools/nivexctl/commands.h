@@ -1,0 +1,8 @@
+#pragma once
+
+#include <QStringList>
+
+// One function per command; each prints its results and returns the exit status.
+namespace nivexctl {
+int runDevices(const QStringList& args);
+}
