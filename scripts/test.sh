@@ -6,3 +6,4 @@ bash scripts/setup.sh
 cmake -S . -B build -G Ninja -DNX_WERROR=ON
 cmake --build build
 ctest --test-dir build --output-on-failure -j2 --timeout 600
+bash scripts/fuzz.sh 45
