@@ -80,7 +80,7 @@ protected:
     const QString table_;
 
 private:
-    bool fetchStep(int count);
+    void fetchStep(int count);
     void close();
 
     const QString keyColumn_;
