@@ -14,12 +14,32 @@ std::int64_t nowUs() { return std::int64_t(clock().now().count()) * 1000; }
 
 EmulatedMeter::EmulatedMeter(MeterImage image) : image_(std::move(image)) {}
 
+void EmulatedMeter::setLine(const LineSettings& line)
+{
+    const std::lock_guard lock(mutex_);
+    line_ = line;
+}
+
+LineSettings EmulatedMeter::line() const
+{
+    const std::lock_guard lock(mutex_);
+    return line_;
+}
+
+void EmulatedMeter::setLatencyTimer(Ms latency)
+{
+    const std::lock_guard lock(mutex_);
+    latency_ = latency;
+}
+
 void EmulatedMeter::powerUp()
 {
+    const std::lock_guard lock(mutex_);
     line_ = LineSettings{};
     latency_ = defaultLatency;
     recent_.clear();
-    purgeReceive();
+    toPc_.clear();
+    lineFreeUs_ = 0;
 }
 
 std::int64_t EmulatedMeter::byteTimeUs(std::int64_t bytes) const
@@ -29,6 +49,7 @@ std::int64_t EmulatedMeter::byteTimeUs(std::int64_t bytes) const
 
 void EmulatedMeter::write(QByteArrayView bytes)
 {
+    const std::lock_guard lock(mutex_);
     const std::int64_t writtenUs = nowUs();
     if (line_ != meterLine) {
         recent_.clear();
@@ -131,6 +152,12 @@ void EmulatedMeter::startReply(const std::string& key, std::int64_t heardUs)
 
 qsizetype EmulatedMeter::available() const
 {
+    const std::lock_guard lock(mutex_);
+    return arrived();
+}
+
+qsizetype EmulatedMeter::arrived() const
+{
     const std::int64_t now = nowUs();
     const auto arrived = std::partition_point(toPc_.begin(), toPc_.end(),
                                               [now](const InFlight& b) { return b.arrivalUs <= now; });
@@ -140,17 +167,21 @@ qsizetype EmulatedMeter::available() const
 QByteArray EmulatedMeter::read(qsizetype max, Ms timeout)
 {
     const Ms deadline = clock().now() + timeout;
-    while (available() < max && !toPc_.empty()) {
+    std::unique_lock lock(mutex_);
+    while (arrived() < max && !toPc_.empty()) {
         // Sleep until the wanted byte, or the last one on the way, has arrived.
         const InFlight& awaited = toPc_[std::size_t(std::min<qsizetype>(max, qsizetype(toPc_.size())) - 1)];
         Ms wake{(awaited.arrivalUs + 999) / 1000};
         if (timeout.count() > 0)
             wake = std::min(wake, deadline);
-        if (wake <= clock().now())
+        const Ms now = clock().now();
+        if (wake <= now)
             break;
-        clock().sleep(wake - clock().now());
+        lock.unlock();
+        clock().sleep(wake - now);
+        lock.lock();
     }
-    const qsizetype count = std::min(max, available());
+    const qsizetype count = std::min(max, arrived());
     QByteArray bytes;
     bytes.reserve(count);
     for (qsizetype i = 0; i < count; ++i) {
@@ -162,6 +193,7 @@ QByteArray EmulatedMeter::read(qsizetype max, Ms timeout)
 
 void EmulatedMeter::purgeReceive()
 {
+    const std::lock_guard lock(mutex_);
     toPc_.clear();
     lineFreeUs_ = 0;
 }

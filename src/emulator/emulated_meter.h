@@ -19,6 +19,8 @@
 //   an empty reply give no bytes at all.
 // - Purging the receive queue drops what has arrived and what is still on the way:
 //   the rest of an interrupted reply never shows up in a later exchange.
+// The calls may come from two threads (a status query while a read waits); a read
+// does not hold the lock while it sleeps.
 
 #include "emulator/meter_image.h"
 
@@ -28,6 +30,7 @@
 #include <chrono>
 #include <cstdint>
 #include <deque>
+#include <mutex>
 #include <optional>
 #include <string>
 
@@ -54,9 +57,9 @@ public:
 
     const MeterImage& image() const { return image_; }
 
-    void setLine(const LineSettings& line) { line_ = line; }
-    const LineSettings& line() const { return line_; }
-    void setLatencyTimer(Ms latency) { latency_ = latency; }
+    void setLine(const LineSettings& line);
+    LineSettings line() const;
+    void setLatencyTimer(Ms latency);
     // Back to the state after power-up: nothing queued, chip defaults.
     void powerUp();
 
@@ -80,9 +83,11 @@ private:
     };
 
     void startReply(const std::string& key, std::int64_t heardUs);
+    qsizetype arrived() const;
     std::int64_t byteTimeUs(std::int64_t bytes) const;
 
-    MeterImage image_;
+    const MeterImage image_;
+    mutable std::mutex mutex_;
     LineSettings line_;
     Ms latency_ = defaultLatency;
     std::string recent_;  // the last two bytes heard that ended no command

@@ -2,7 +2,6 @@
 
 #include "base/exception.h"
 
-#include <QDir>
 #include <QFile>
 #include <QTemporaryDir>
 
@@ -195,8 +194,7 @@ TEST(MeterImage, UnreadableFileIsNamed)
 
 TEST(MeterImage, TheShippedDemoMeterLoads)
 {
-    const QString path = QDir(qEnvironmentVariable("NX_SOURCE_DIR")).filePath(QStringLiteral("resources/demo-meter.json"));
-    const MeterImage image = loadMeterImage(path);
+    const MeterImage image = loadMeterImage(QStringLiteral(NX_DEMO_METER));
     ASSERT_TRUE(image.identity);
     EXPECT_EQ(image.usbSerial.substr(0, 2), "PP");
     EXPECT_EQ(image.identity->serialText, "TC004711");
