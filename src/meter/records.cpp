@@ -60,9 +60,9 @@ const char* describe(DecodeError error)
 {
     switch (error) {
     case DecodeError::Truncated:
-        return "record cut short";
+        return "too short";
     case DecodeError::TrailingBytes:
-        return "record longer than its layout";
+        return "too long";
     case DecodeError::BadSignature:
         return "not a meter's identity";
     case DecodeError::BadDate:

@@ -222,9 +222,9 @@ int Database::callObjectProcedure(const char* procedure, const ObjectParams& par
         QSqlQuery query = writeQuery(connection(), sql, procedure);
         query.addBindValue(params.iddev);
         query.addBindValue(params.idoIndev);
-        query.addBindValue(params.nazwaDev);
-        query.addBindValue(params.nazwaLong);
-        query.addBindValue(params.opis);
+        query.addBindValue(textValue(params.nazwaDev));
+        query.addBindValue(textValue(params.nazwaLong));
+        query.addBindValue(textValue(params.opis));
         query.addBindValue(params.rezi1);
         execute(query, procedure);
         if (!query.next() || query.value(0).isNull())
@@ -255,7 +255,7 @@ void Database::wynikiUi(const ResultParams& params)
         query.addBindValue(params.dane3);
         query.addBindValue(params.dane4);
         query.addBindValue(params.rezi1);
-        query.addBindValue(params.rezc);
+        query.addBindValue(textValue(params.rezc));
         execute(query, "P_WYNIKI_UI");
     });
 }

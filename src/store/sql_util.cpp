@@ -24,6 +24,11 @@ QString errorText(const QSqlError& error)
     return driver + QStringLiteral(": ") + database;
 }
 
+QVariant textValue(const QString& text)
+{
+    return text.isNull() ? QStringLiteral("") : text;
+}
+
 QSqlQuery readQuery(const QSqlDatabase& db, const QString& sql, const char* what)
 {
     QSqlQuery query(db);

@@ -6,11 +6,16 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QString>
+#include <QVariant>
 
 namespace nx::store {
 
 // The database's own reason for a failure, as the user is shown it.
 QString errorText(const QSqlError& error);
+
+// A text parameter: a null QString would be bound as NULL, but the columns hold texts,
+// empty ones included.
+QVariant textValue(const QString& text);
 
 // A prepared forward-only SELECT (rows are read once, none are cached).
 QSqlQuery readQuery(const QSqlDatabase& db, const QString& sql, const char* what);

@@ -310,13 +310,13 @@ void ObjectsModel::rename(int row, Name which, const QString& text)
     const QString sql = QStringLiteral("update OBIEKTY set %1 = ? where IDOB = ?").arg(columnName);
     database_.inTransaction("Renaming an object", [&] {
         QSqlQuery query = writeQuery(database_.connection(), sql, "Renaming an object");
-        query.addBindValue(text);
+        query.addBindValue(textValue(text));
         query.addBindValue(rowKey);
         execute(query, "Renaming an object");
         if (query.numRowsAffected() != 1)
             throw error(QStringLiteral("The object IDOB = %1 is no longer in the database.").arg(rowKey));
     });
-    setStoredValue(row, column(columnName), text);
+    setStoredValue(row, column(columnName), textValue(text));
 }
 
 ResultsModel::ResultsModel(Database& database, QObject* parent)

@@ -5,4 +5,5 @@
 // One function per command; each prints its results and returns the exit status.
 namespace nivexctl {
 int runDevices(const QStringList& args);
+int runMeters(const QStringList& args);
 }

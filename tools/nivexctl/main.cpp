@@ -19,6 +19,7 @@ struct Command {
 
 constexpr Command commands[] = {
     {"devices", "list every FTDI device the driver layer sees", nivexctl::runDevices},
+    {"meters", "find the meters, set up the first and ask for its identity", nivexctl::runMeters},
 };
 
 int usage(std::FILE* out)

@@ -1,0 +1,140 @@
+#include "store_fixture.h"
+
+#include "base/exception.h"
+
+#include <QFile>
+#include <QProcess>
+
+#include <unistd.h>
+
+namespace nx::store::test {
+namespace {
+
+// The holder opens the database in another process and keeps it open.
+class Holder {
+public:
+    explicit Holder(const QString& programPath, uid_t user = 0, const QString& lockFolder = {})
+    {
+        if (user != 0) {
+            QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+            environment.insert(QStringLiteral("FIREBIRD_LOCK"), lockFolder);
+            environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
+            process_.setProcessEnvironment(environment);
+            process_.setChildProcessModifier([user] {
+                if (setgid(user) != 0 || setuid(user) != 0)
+                    _exit(70);
+            });
+        }
+        process_.start(QStringLiteral(NX_DB_HOLDER), {programPath});
+        process_.waitForStarted();
+        process_.waitForReadyRead(60000);
+        firstLine_ = QString::fromLocal8Bit(process_.readLine()).trimmed();
+    }
+    ~Holder()
+    {
+        process_.closeWriteChannel();
+        if (!process_.waitForFinished(60000))
+            process_.kill();
+    }
+    QString firstLine() const { return firstLine_; }
+
+private:
+    QProcess process_;
+    QString firstLine_;
+};
+
+std::string openError(const QString& programPath)
+{
+    Database db;
+    try {
+        db.open(programPath);
+    } catch (const Exception& e) {
+        EXPECT_FALSE(db.isOpen());
+        return e.what();
+    }
+    return {};
+}
+
+constexpr uid_t kNobody = 65534;
+
+TEST(OpenTest, MissingFileNamesTheFile)
+{
+    DatabaseCopy copy;
+    QFile::remove(copy.file());
+    const std::string message = openError(copy.programPath());
+    EXPECT_NE(message.find(copy.file().toStdString()), std::string::npos) << message;
+    EXPECT_NE(message.find("does not exist"), std::string::npos) << message;
+}
+
+TEST(OpenTest, DamagedFileNamesTheFileAndTheDatabasesReason)
+{
+    struct Case {
+        const char* name;
+        QByteArray content;
+    };
+    const Case cases[] = {
+        {"empty file", QByteArray()},
+        {"not a database", QByteArray("this is not a database file\n").repeated(500)},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        DatabaseCopy copy;
+        QFile file(copy.file());
+        ASSERT_TRUE(file.open(QIODevice::WriteOnly | QIODevice::Truncate));
+        file.write(c.content);
+        file.close();
+        const std::string message = openError(copy.programPath());
+        EXPECT_NE(message.find("Cannot open the database \"" + copy.file().toStdString() + "\""), std::string::npos)
+            << message;
+        EXPECT_GT(message.size(), copy.file().size() + 30u) << "the reason is missing: " << message;
+    }
+}
+
+TEST(OpenTest, FileOpenInAnotherProcessIsReported)
+{
+    DatabaseCopy copy;
+    Holder holder(copy.programPath());
+    ASSERT_EQ(holder.firstLine(), QStringLiteral("open"));
+    const std::string message = openError(copy.programPath());
+    EXPECT_NE(message.find(copy.file().toStdString()), std::string::npos) << message;
+}
+
+TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOne)
+{
+    DatabaseCopy copy;
+    QTemporaryDir lock;
+    const bool root = geteuid() == 0;
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
+                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    QFile::setPermissions(copy.folder(), everyone | QFile::WriteGroup | QFile::WriteOther);
+    QFile::setPermissions(lock.path(), everyone | QFile::WriteGroup | QFile::WriteOther);
+
+    const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
+                           | QFile::ReadOther | QFile::WriteOther;
+    if (root) {
+        QFile::setPermissions(copy.file(), readWrite);
+        Holder user(copy.programPath(), kNobody, lock.path());
+        EXPECT_EQ(user.firstLine(), QStringLiteral("open")) << "a user other than the builder";
+    }
+
+    QFile::setPermissions(copy.file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
+    const QString expected = QStringLiteral("error: Cannot open the database \"%1\". The file is read-only").arg(copy.file());
+    if (root) {
+        Holder user(copy.programPath(), kNobody, lock.path());
+        EXPECT_TRUE(user.firstLine().startsWith(expected)) << user.firstLine().toStdString();
+    } else {
+        EXPECT_TRUE(QString::fromStdString("error: " + openError(copy.programPath())).startsWith(expected));
+    }
+}
+
+TEST(OpenTest, OpenTwiceIsRefused)
+{
+    DatabaseCopy copy;
+    Database db;
+    db.open(copy.programPath());
+    EXPECT_THROW(db.open(copy.programPath()), Exception);
+    EXPECT_TRUE(db.isOpen());
+}
+
+}  // namespace
+}  // namespace nx::store::test
