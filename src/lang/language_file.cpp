@@ -52,6 +52,7 @@ QString unescape(const QString& text, int line)
         case u'#': out += u'#'; break;
         case u'[': out += u'['; break;
         case u'n': out += u'\n'; break;
+        case u'r': out += u'\r'; break;
         case u't': out += u'\t'; break;
         default: fail(line, QStringLiteral("unknown escape \\%1").arg(text[i]));
         }

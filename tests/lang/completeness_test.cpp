@@ -10,6 +10,26 @@
 namespace nx::lang::test {
 namespace {
 
+// A text as it is written in a language file, ready to paste.
+std::string written(const QString& text)
+{
+    QString out;
+    for (const QChar c : text) {
+        switch (c.unicode()) {
+        case u'\\': out += QStringLiteral("\\\\"); break;
+        case u'=': out += QStringLiteral("\\="); break;
+        case u'\n': out += QStringLiteral("\\n"); break;
+        case u'\r': out += QStringLiteral("\\r"); break;
+        case u'\t': out += QStringLiteral("\\t"); break;
+        default: out += c;
+        }
+    }
+    if (out.startsWith(u'#') || out.startsWith(u'[')) {
+        out.prepend(u'\\');
+    }
+    return out.toStdString();
+}
+
 QString sourceDir()
 {
     return QStringLiteral(NX_TEST_SOURCE_DIR);
@@ -96,11 +116,11 @@ TEST(Completeness, ShippedLanguagesTranslateEveryText)
         for (const SourceText& t : texts) {
             const QString translation = file.find(t.context, t.text);
             if (translation.isNull()) {
-                ADD_FAILURE() << "missing [" << t.context.toStdString() << "] \"" << t.text.toStdString()
-                              << "\" (" << t.where.toStdString() << ")";
+                ADD_FAILURE() << "missing in [" << t.context.toStdString() << "] (" << t.where.toStdString()
+                              << "): " << written(t.text) << "=";
             } else if (placeholders(translation) != placeholders(t.text)) {
-                ADD_FAILURE() << "placeholders differ in [" << t.context.toStdString() << "] \""
-                              << t.text.toStdString() << "\": \"" << translation.toStdString() << "\"";
+                ADD_FAILURE() << "placeholders differ in [" << t.context.toStdString() << "]: " << written(t.text)
+                              << "=" << written(translation);
             }
         }
     }

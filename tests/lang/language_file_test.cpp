@@ -36,12 +36,12 @@ TEST(LanguageFile, EscapesLineEndsAndByteOrderMark)
     const LanguageFile file = parseLanguageFile("\xEF\xBB\xBFLANGUAGE_FILE\r\nname=Polski\r\ncode=pl\r\n"
                                                 "flag=flag_pl.svg\r\n[TPytForm]\r\n"
                                                 "a\\=b=c\\=d\r\n"
-                                                "Delete?\\nSure=Usunąć?\\nNa pewno\r\n"
+                                                "Delete?\\r\\nSure=Usunąć?\\r\\nNa pewno\r\n"
                                                 "\\#1=\\[x]\\\\\r\n"
                                                 "Tab\\there=T\\tu\r\n"
                                                 "Ends with blank =Spacja \r\n");
     EXPECT_EQ(file.find("TPytForm", "a=b"), QStringLiteral("c=d"));
-    EXPECT_EQ(file.find("TPytForm", "Delete?\nSure"), QStringLiteral("Usunąć?\nNa pewno"));
+    EXPECT_EQ(file.find("TPytForm", "Delete?\r\nSure"), QStringLiteral("Usunąć?\r\nNa pewno"));
     EXPECT_EQ(file.find("TPytForm", "#1"), QStringLiteral("[x]\\"));
     EXPECT_EQ(file.find("TPytForm", "Tab\there"), QStringLiteral("T\tu"));
     EXPECT_EQ(file.find("TPytForm", "Ends with blank "), QStringLiteral("Spacja "));
