@@ -8,9 +8,12 @@
 namespace nx::emulator {
 namespace {
 
-std::int64_t nowUs() { return std::int64_t(clock().now().count()) * 1000; }
+std::int64_t nowUs()
+{
+    return std::int64_t(clock().now().count()) * 1000;
+}
 
-}  // namespace
+} // namespace
 
 EmulatedMeter::EmulatedMeter(MeterImage image) : image_(std::move(image)) {}
 
@@ -133,7 +136,8 @@ void EmulatedMeter::startReply(const std::string& key, std::int64_t heardUs)
     std::size_t i = 0;
     const std::size_t n = onLine.size();
     while (i < n) {
-        const std::int64_t ticks = std::max<std::int64_t>(1, (onLine[i] - lastFlushUs + latencyUs - 1) / latencyUs);
+        const std::int64_t ticks =
+            std::max<std::int64_t>(1, (onLine[i] - lastFlushUs + latencyUs - 1) / latencyUs);
         const std::int64_t tickUs = lastFlushUs + ticks * latencyUs;
         const std::size_t last = i + usbPacketDataBytes - 1;
         std::size_t end = i;
@@ -198,4 +202,4 @@ void EmulatedMeter::purgeReceive()
     lineFreeUs_ = 0;
 }
 
-}  // namespace nx::emulator
+} // namespace nx::emulator

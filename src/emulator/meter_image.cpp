@@ -9,7 +9,6 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
-
 #include <cmath>
 #include <initializer_list>
 
@@ -17,7 +16,7 @@ namespace nx::emulator {
 namespace {
 
 class ImageParser {
-public:
+  public:
     explicit ImageParser(QString fileName) : fileName_(std::move(fileName)) {}
 
     [[noreturn]] void fail(const QString& where, const QString& what) const
@@ -31,7 +30,9 @@ public:
         QJsonParseError error;
         const QJsonDocument document = QJsonDocument::fromJson(json, &error);
         if (error.error != QJsonParseError::NoError)
-            fail({}, QStringLiteral("not valid JSON at offset %1: %2").arg(error.offset).arg(error.errorString()));
+            fail(
+                {},
+                QStringLiteral("not valid JSON at offset %1: %2").arg(error.offset).arg(error.errorString()));
         if (!document.isObject())
             fail({}, QStringLiteral("the image must be a JSON object"));
         const QJsonObject top = document.object();
@@ -87,13 +88,14 @@ public:
         return image;
     }
 
-private:
+  private:
     static QString join(const QString& where, const char* key)
     {
         return where.isEmpty() ? QString::fromLatin1(key) : where + QLatin1Char('.') + QLatin1String(key);
     }
 
-    void onlyKeys(const QJsonObject& object, const QString& where, std::initializer_list<const char*> keys) const
+    void onlyKeys(const QJsonObject& object, const QString& where,
+                  std::initializer_list<const char*> keys) const
     {
         for (const QString& key : object.keys()) {
             bool known = false;
@@ -149,9 +151,10 @@ private:
                 fail(join(where, key), QStringLiteral("character '%1' is not 8-bit text").arg(c));
         }
         if (text.size() < minLength || text.size() > maxLength) {
-            fail(join(where, key), minLength == maxLength
-                                       ? QStringLiteral("must be %1 characters long").arg(minLength)
-                                       : QStringLiteral("must be %1 to %2 characters long").arg(minLength).arg(maxLength));
+            fail(join(where, key),
+                 minLength == maxLength
+                     ? QStringLiteral("must be %1 characters long").arg(minLength)
+                     : QStringLiteral("must be %1 to %2 characters long").arg(minLength).arg(maxLength));
         }
         return toText8(text);
     }
@@ -164,13 +167,15 @@ private:
         return value.toDouble();
     }
 
-    qint64 integer(const QJsonObject& parent, const char* key, const QString& where, qint64 min, qint64 max) const
+    qint64 integer(const QJsonObject& parent, const char* key, const QString& where, qint64 min,
+                   qint64 max) const
     {
         const double value = number(parent, key, where);
         if (value != std::floor(value))
             fail(join(where, key), QStringLiteral("must be a whole number"));
         if (value < double(min) || value > double(max))
-            fail(join(where, key), QStringLiteral("%1 is outside %2 to %3").arg(value, 0, 'f', 0).arg(min).arg(max));
+            fail(join(where, key),
+                 QStringLiteral("%1 is outside %2 to %3").arg(value, 0, 'f', 0).arg(min).arg(max));
         return qint64(value);
     }
 
@@ -197,7 +202,8 @@ private:
         const QRegularExpressionMatch m = format.match(text);
         const QString place = join(where, key);
         if (!m.hasMatch())
-            fail(place, QStringLiteral("\"%1\" is not a date-time of the form yyyy-MM-ddTHH:mm:ss").arg(text));
+            fail(place,
+                 QStringLiteral("\"%1\" is not a date-time of the form yyyy-MM-ddTHH:mm:ss").arg(text));
         const QDate date(m.captured(1).toInt(), m.captured(2).toInt(), m.captured(3).toInt());
         const QTime time(m.captured(4).toInt(), m.captured(5).toInt(), m.captured(6).toInt());
         if (!date.isValid() || !time.isValid())
@@ -279,7 +285,8 @@ private:
     {
         static const QRegularExpression format(QStringLiteral("^(I|H|L|M[0-9A-Fa-f]{2})$"));
         if (!format.match(text).hasMatch())
-            fail(where, QStringLiteral("\"%1\" is not a command (I, H, L or M and two hex digits)").arg(text));
+            fail(where,
+                 QStringLiteral("\"%1\" is not a command (I, H, L or M and two hex digits)").arg(text));
         return text.toUpper().toStdString();
     }
 
@@ -287,7 +294,7 @@ private:
     {
         const auto digit = [](QChar c) {
             const char16_t u = c.unicode();
-            return u >= '0' && u <= '9' ? u - '0'
+            return u >= '0' && u <= '9'   ? u - '0'
                    : u >= 'a' && u <= 'f' ? u - 'a' + 10
                    : u >= 'A' && u <= 'F' ? u - 'A' + 10
                                           : -1;
@@ -312,7 +319,7 @@ private:
     QString fileName_;
 };
 
-}  // namespace
+} // namespace
 
 MeterImage parseMeterImage(const QByteArray& json, const QString& fileName)
 {
@@ -327,4 +334,4 @@ MeterImage loadMeterImage(const QString& path)
     return parseMeterImage(file.readAll(), path);
 }
 
-}  // namespace nx::emulator
+} // namespace nx::emulator

@@ -2,16 +2,14 @@
 // that order and read again at every census. A faulty image is left out of the list
 // and its fault is written to the log (qWarning) the first time it is seen.
 
+#include "base/exception.h"
 #include "emulator/emulated_meter.h"
 #include "usb/backend.h"
-
-#include "base/exception.h"
 
 #include <QByteArray>
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
-
 #include <map>
 #include <memory>
 #include <set>
@@ -30,7 +28,7 @@ constexpr DWORD meterModemStatus = 0x30;
 using OpenSet = std::set<std::string>;
 
 class EmulatedDevice final : public Device {
-public:
+  public:
     EmulatedDevice(MeterImage image, std::string location, std::shared_ptr<OpenSet> open)
         : meter_(std::move(image)), location_(std::move(location)), open_(std::move(open))
     {
@@ -137,7 +135,7 @@ public:
     // Receive events are not emulated: saying so beats pretending to signal.
     FT_STATUS setEventNotification(DWORD, FtEvent*) override { return FT_NOT_SUPPORTED; }
 
-private:
+  private:
     EmulatedMeter meter_;
     std::chrono::milliseconds readTimeout_{0};
     std::string location_;
@@ -145,13 +143,13 @@ private:
 };
 
 class EmulatedBackend final : public Backend {
-public:
+  public:
     std::vector<DeviceInfo> enumerate() override
     {
         census_.clear();
         std::vector<DeviceInfo> devices;
-        const QStringList paths =
-            QString::fromLocal8Bit(qgetenv("NIVEX_EMULATED_METERS")).split(QLatin1Char(':'), Qt::SkipEmptyParts);
+        const QStringList paths = QString::fromLocal8Bit(qgetenv("NIVEX_EMULATED_METERS"))
+                                      .split(QLatin1Char(':'), Qt::SkipEmptyParts);
         for (const QString& path : paths) {
             const std::string location = locationPrefix + path.toStdString();
             if (census_.count(location))
@@ -191,14 +189,17 @@ public:
         return std::make_unique<EmulatedDevice>(found->second, device.location, open_);
     }
 
-private:
+  private:
     std::map<std::string, MeterImage> census_;
     std::map<std::string, std::string> reported_;
     std::shared_ptr<OpenSet> open_ = std::make_shared<OpenSet>();
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<Backend> makeEmulatedBackend() { return std::make_unique<EmulatedBackend>(); }
+std::unique_ptr<Backend> makeEmulatedBackend()
+{
+    return std::make_unique<EmulatedBackend>();
+}
 
-}  // namespace nx::usb
+} // namespace nx::usb

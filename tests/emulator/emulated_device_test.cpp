@@ -1,15 +1,12 @@
 // The emulated meter as the driver sees it: through the backend's Device interface,
 // in virtual time.
 
-#include "usb/backend.h"
-
 #include "base/clock.h"
+#include "usb/backend.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace {
@@ -47,7 +44,7 @@ QByteArray moistureRecords(int count)
 }
 
 class EmulatedDeviceTest : public ::testing::Test {
-protected:
+  protected:
     EmulatedDeviceTest() : scopedClock_(clock_) {}
     ~EmulatedDeviceTest() override { qunsetenv("NIVEX_EMULATED_METERS"); }
 
@@ -68,7 +65,10 @@ protected:
         return writeImage(QStringLiteral("meter.json"), json);
     }
 
-    void listImages(const QStringList& paths) { qputenv("NIVEX_EMULATED_METERS", paths.join(':').toLocal8Bit()); }
+    void listImages(const QStringList& paths)
+    {
+        qputenv("NIVEX_EMULATED_METERS", paths.join(':').toLocal8Bit());
+    }
 
     // Opens the one listed device and sets the line up the way the program does.
     std::unique_ptr<Device> openConfigured(const QString& path, UCHAR latencyMs = 2)
@@ -292,11 +292,16 @@ TEST_F(EmulatedDeviceTest, ResultsCommandTakesTheObjectNumberAsARawByte)
     // Object 13 is sent as 0D, the same byte as the carriage return.
     send(*device, QByteArray("M\x0D\x0D", 3));
     clock_.advance(1s);
-    EXPECT_EQ(readAll(*device).toHex(' '), QByteArray::fromHex("070000" "7B29" "6474" "2C01").toHex(' '));
+    EXPECT_EQ(readAll(*device).toHex(' '), QByteArray::fromHex("070000"
+                                                               "7B29"
+                                                               "6474"
+                                                               "2C01")
+                                               .toHex(' '));
     send(*device, QByteArray("M\x03\x0D", 3));
     clock_.advance(1s);
-    EXPECT_EQ(readAll(*device).toHex(' '),
-              QByteArray::fromHex("010000222A0040D600" "020000222A4041F1FF").toHex(' '));
+    EXPECT_EQ(readAll(*device).toHex(' '), QByteArray::fromHex("010000222A0040D600"
+                                                               "020000222A4041F1FF")
+                                               .toHex(' '));
 }
 
 TEST_F(EmulatedDeviceTest, TemperatureObjectsReplyEndsWithAStar)
@@ -308,7 +313,9 @@ TEST_F(EmulatedDeviceTest, TemperatureObjectsReplyEndsWithAStar)
     const QByteArray reply = readAll(*device);
     ASSERT_EQ(reply.size(), 2 * 25 + 1);
     EXPECT_EQ(reply.mid(0, 7), QByteArray("\x03Silo A", 7));
-    EXPECT_EQ(reply.mid(25, 6), QByteArray("\x0D" "Dryer", 6));
+    EXPECT_EQ(reply.mid(25, 6), QByteArray("\x0D"
+                                           "Dryer",
+                                           6));
     EXPECT_EQ(reply.mid(31, 19), QByteArray(19, '\0'));
     EXPECT_EQ(reply.back(), '*');
 }
@@ -434,4 +441,4 @@ TEST_F(EmulatedDeviceTest, StatusCallsReportTheReceiveQueueAndSteadyLines)
     EXPECT_EQ(device->setDataCharacteristics(6, 0, 0), FT_INVALID_PARAMETER);
 }
 
-}  // namespace
+} // namespace

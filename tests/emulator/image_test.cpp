@@ -1,10 +1,8 @@
-#include "emulator/meter_image.h"
-
 #include "base/exception.h"
+#include "emulator/meter_image.h"
 
 #include <QFile>
 #include <QTemporaryDir>
-
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
 
@@ -40,16 +38,21 @@ TEST(MeterImage, MalformedImagesNameTheFileAndTheFault)
         {"usbSerial empty", R"({"usbSerial": ""})", "usbSerial: must be 1 to 15 characters long"},
         {"usbSerial too long", R"({"usbSerial": "PP3456789012345X"})", "usbSerial: must be 1 to 15"},
         {"unknown key", R"({"usbSerial": "PP1", "pause": []})", "unknown key \"pause\""},
-        {"identity not object", R"({"usbSerial": "PP1", "identity": "TC000123"})", "identity: must be an object"},
-        {"serialText 7 chars", R"({"usbSerial": "PP1", "identity": {"serialText": "TC00012", "firmware": "1.05"}})",
+        {"identity not object", R"({"usbSerial": "PP1", "identity": "TC000123"})",
+         "identity: must be an object"},
+        {"serialText 7 chars",
+         R"({"usbSerial": "PP1", "identity": {"serialText": "TC00012", "firmware": "1.05"}})",
          "identity.serialText: must be 8 characters long"},
-        {"serialText without TC", R"({"usbSerial": "PP1", "identity": {"serialText": "XC000123", "firmware": "1.05"}})",
+        {"serialText without TC",
+         R"({"usbSerial": "PP1", "identity": {"serialText": "XC000123", "firmware": "1.05"}})",
          "identity.serialText: must begin with \"TC\""},
-        {"firmware 3 chars", R"({"usbSerial": "PP1", "identity": {"serialText": "TC000123", "firmware": "1.5"}})",
+        {"firmware 3 chars",
+         R"({"usbSerial": "PP1", "identity": {"serialText": "TC000123", "firmware": "1.5"}})",
          "identity.firmware: must be 4 characters long"},
         {"firmware missing", R"({"usbSerial": "PP1", "identity": {"serialText": "TC000123"}})",
          "identity.firmware: is missing"},
-        {"serialText not 8-bit", R"({"usbSerial": "PP1", "identity": {"serialText": "TC00012€", "firmware": "1.05"}})",
+        {"serialText not 8-bit",
+         R"({"usbSerial": "PP1", "identity": {"serialText": "TC00012€", "firmware": "1.05"}})",
          "is not 8-bit text"},
         {"moisture not array", R"({"usbSerial": "PP1", "moisture": {}})", "moisture: must be an array"},
         {"record field missing",
@@ -106,8 +109,7 @@ TEST(MeterImage, MalformedImagesNameTheFileAndTheFault)
         {"odd second",
          R"({"usbSerial": "PP1", "moisture": [{"record": 1, "time": "2019-11-27T14:35:09", "moisture": 1, "temperature": 1, "species": 1, "sample": 0}]})",
          "has an odd second"},
-        {"object number 256",
-         R"({"usbSerial": "PP1", "temperatureObjects": [{"number": 256, "name": "A"}]})",
+        {"object number 256", R"({"usbSerial": "PP1", "temperatureObjects": [{"number": 256, "name": "A"}]})",
          "temperatureObjects[0].number: 256 is outside 0 to 255"},
         {"object name of 21 chars",
          R"({"usbSerial": "PP1", "temperatureObjects": [{"number": 1, "name": "ABCDEFGHIJKLMNOPQRSTU"}]})",
@@ -125,13 +127,18 @@ TEST(MeterImage, MalformedImagesNameTheFileAndTheFault)
          "replies.I: bad hex at character 3"},
         {"reply blank inside a byte", R"({"usbSerial": "PP1", "replies": {"I": "5 05"}})",
          "replies.I: bad hex at character 0"},
-        {"reply not hex", R"({"usbSerial": "PP1", "replies": {"H": "2G"}})", "replies.H: bad hex at character 0"},
-        {"reply not text", R"({"usbSerial": "PP1", "replies": {"H": 42}})", "replies.H: must be a string of hex bytes"},
+        {"reply not hex", R"({"usbSerial": "PP1", "replies": {"H": "2G"}})",
+         "replies.H: bad hex at character 0"},
+        {"reply not text", R"({"usbSerial": "PP1", "replies": {"H": 42}})",
+         "replies.H: must be a string of hex bytes"},
         {"reply to an unknown command", R"({"usbSerial": "PP1", "replies": {"X": "2A"}})",
          "replies.X: \"X\" is not a command"},
-        {"M key with one digit", R"({"usbSerial": "PP1", "replies": {"M3": "2A"}})", "\"M3\" is not a command"},
-        {"bytesPerSecond zero", R"({"usbSerial": "PP1", "bytesPerSecond": 0})", "bytesPerSecond: 0 is outside 1 to"},
-        {"pause of unknown command", R"({"usbSerial": "PP1", "pauses": [{"command": "Q", "afterByte": 1, "ms": 5}]})",
+        {"M key with one digit", R"({"usbSerial": "PP1", "replies": {"M3": "2A"}})",
+         "\"M3\" is not a command"},
+        {"bytesPerSecond zero", R"({"usbSerial": "PP1", "bytesPerSecond": 0})",
+         "bytesPerSecond: 0 is outside 1 to"},
+        {"pause of unknown command",
+         R"({"usbSerial": "PP1", "pauses": [{"command": "Q", "afterByte": 1, "ms": 5}]})",
          "pauses[0].command: \"Q\" is not a command"},
         {"pause negative", R"({"usbSerial": "PP1", "pauses": [{"command": "H", "afterByte": 1, "ms": -5}]})",
          "pauses[0].ms: -5 is outside"},
@@ -204,4 +211,4 @@ TEST(MeterImage, TheShippedDemoMeterLoads)
         EXPECT_LE(result.species, 12);
 }
 
-}  // namespace
+} // namespace

@@ -1,12 +1,9 @@
 // The demo meter through the FT_* calls and the system driver, as the program meets it.
 
+#include "base/clock.h"
 #include "usb/system_ft_driver.h"
 
-#include "base/clock.h"
-
-
 #include <gtest/gtest.h>
-
 
 namespace {
 
@@ -14,11 +11,8 @@ using namespace nx::usb;
 using namespace std::chrono_literals;
 
 class DemoMeterTest : public ::testing::Test {
-protected:
-    DemoMeterTest()
-    {
-        qputenv("NIVEX_EMULATED_METERS", QByteArray(NX_DEMO_METER));
-    }
+  protected:
+    DemoMeterTest() { qputenv("NIVEX_EMULATED_METERS", QByteArray(NX_DEMO_METER)); }
     ~DemoMeterTest() override { qunsetenv("NIVEX_EMULATED_METERS"); }
 
     static std::vector<std::unique_ptr<Backend>> emulatedOnly()
@@ -91,4 +85,4 @@ TEST_F(DemoMeterTest, IsListedAndAnswersEveryCommand)
     EXPECT_EQ(FT_Close(handle), FT_OK);
 }
 
-}  // namespace
+} // namespace
