@@ -54,8 +54,6 @@ class EmulatedMeter {
 
     explicit EmulatedMeter(MeterImage image);
 
-    const MeterImage& image() const { return image_; }
-
     void setLine(const LineSettings& line);
     LineSettings line() const;
     void setLatencyTimer(Ms latency);
