@@ -1,17 +1,21 @@
 include(GoogleTest)
 
+function(nx_test_environment target)
+  set_target_properties(${target} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  target_sources(${target} PRIVATE ${CMAKE_SOURCE_DIR}/tests/test_environment.cpp)
+  target_compile_definitions(${target} PRIVATE
+    NX_TEST_PROGRAM_DIR="${NX_PROGRAM_DIR}" NX_TEST_SOURCE_DIR="${CMAKE_SOURCE_DIR}")
+endfunction()
+
 # nx_add_gtest(<name> SOURCES <files...> LIBS <targets...>)
-# A GoogleTest executable whose cases CTest lists one by one. Tests run headless
-# (offscreen Qt) from the program folder, with no emulated meters unless a test sets them.
+# A GoogleTest executable whose cases CTest lists one by one. Tests run from the program
+# folder; tests/test_environment.cpp makes them headless and tells them where things are.
 function(nx_add_gtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  nx_test_environment(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} GTest::gtest GTest::gmock GTest::gtest_main)
-  gtest_discover_tests(${name}
-    WORKING_DIRECTORY ${NX_PROGRAM_DIR}
-    DISCOVERY_MODE PRE_TEST
-    PROPERTIES ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NIVEX_EMULATED_METERS=;NX_PROGRAM_DIR=${NX_PROGRAM_DIR};NX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
+  gtest_discover_tests(${name} WORKING_DIRECTORY ${NX_PROGRAM_DIR} DISCOVERY_MODE PRE_TEST)
 endfunction()
 
 # nx_add_qtest(<name> SOURCES <files...> LIBS <targets...>)
@@ -19,9 +23,7 @@ endfunction()
 function(nx_add_qtest name)
   cmake_parse_arguments(ARG "" "" "SOURCES;LIBS" ${ARGN})
   add_executable(${name} ${ARG_SOURCES})
-  set_target_properties(${name} PROPERTIES RUNTIME_OUTPUT_DIRECTORY ${CMAKE_BINARY_DIR}/tests)
+  nx_test_environment(${name})
   target_link_libraries(${name} PRIVATE ${ARG_LIBS} Qt6::Test)
   add_test(NAME ${name} COMMAND ${name} WORKING_DIRECTORY ${NX_PROGRAM_DIR})
-  set_tests_properties(${name} PROPERTIES
-    ENVIRONMENT "QT_QPA_PLATFORM=offscreen;NIVEX_EMULATED_METERS=;NX_PROGRAM_DIR=${NX_PROGRAM_DIR};NX_SOURCE_DIR=${CMAKE_SOURCE_DIR}")
 endfunction()
