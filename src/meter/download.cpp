@@ -223,7 +223,7 @@ bool acceptedList(const ExchangeResult& r)
 class Download {
 public:
     explicit Download(const DownloadRequest& request)
-        : r_(request), meters_(request.link, [this] { r_.progress.pumpEvents(); })
+        : r_(request), meters_(request.link, [this] { r_.progress.pumpEvents(); }, request.replyLimit)
     {
     }
 

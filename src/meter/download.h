@@ -4,13 +4,13 @@
 // starts it shows the progress through DownloadProgress, so the window program and the
 // command line run the very same steps. Every pause goes through nx::clock().
 
+#include "meter/meter_link.h"
+
 #include <QString>
 
+#include <cstddef>
 #include <string>
 
-namespace nx::usb {
-class tftdichip;
-}
 namespace nx::store {
 class Database;
 }
@@ -78,6 +78,8 @@ struct DownloadRequest {
     int languageNumber = 0;  // picks the species names
     QString deviceName;      // shown once the meter has answered
     DownloadProgress& progress;
+    // Longest reply taken from the meter; a longer one is an import error.
+    std::size_t replyLimit = MeterLink::defaultReplyLimit;
 };
 
 // How long "Device not connected" and "Import error" stay up.
