@@ -17,7 +17,11 @@ public:
     {
         if (user != 0) {
             QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
-            environment.insert(QStringLiteral("FIREBIRD_LOCK"), lockFolder);
+            // Without a lock folder the store picks one of the user's own.
+            if (lockFolder.isEmpty())
+                environment.remove(QStringLiteral("FIREBIRD_LOCK"));
+            else
+                environment.insert(QStringLiteral("FIREBIRD_LOCK"), lockFolder);
             environment.remove(QStringLiteral("XDG_RUNTIME_DIR"));
             process_.setProcessEnvironment(environment);
             process_.setChildProcessModifier([user] {
@@ -113,8 +117,12 @@ TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOne)
                            | QFile::ReadOther | QFile::WriteOther;
     if (root) {
         QFile::setPermissions(copy.file(), readWrite);
-        Holder user(copy.programPath(), kNobody, lock.path());
-        EXPECT_EQ(user.firstLine(), QStringLiteral("open")) << "a user other than the builder";
+        {
+            Holder user(copy.programPath(), kNobody, lock.path());
+            EXPECT_EQ(user.firstLine(), QStringLiteral("open")) << "a user other than the builder";
+        }
+        Holder ownLocks(copy.programPath(), kNobody);
+        EXPECT_EQ(ownLocks.firstLine(), QStringLiteral("open")) << "with the lock folder the store chose";
     }
 
     QFile::setPermissions(copy.file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
