@@ -24,6 +24,7 @@ inline constexpr std::array kDesignedLexicon = {
     LexiconEntry{"Temperature", true},                           // 5: chart legend
     LexiconEntry{"Moisture", true},                              // 6: chart legend
     LexiconEntry{"", false},                                     // 7
+    LexiconEntry{"%1 records could not be read and were skipped", true},  // 8: end of a download
 };
 
 // English design text of a number; empty beyond the table.

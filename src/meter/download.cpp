@@ -38,8 +38,8 @@ public:
 // The progress is closed on every way out, errors included.
 class OpenProgress {
 public:
-    explicit OpenProgress(DownloadProgress& progress) : progress_(progress) { progress_.open(); }
-    ~OpenProgress() { progress_.close(); }
+    explicit OpenProgress(DownloadProgress& progress) : progress_(progress) { progress_.openProgress(); }
+    ~OpenProgress() { progress_.closeProgress(); }
     OpenProgress(const OpenProgress&) = delete;
     OpenProgress& operator=(const OpenProgress&) = delete;
 
@@ -234,7 +234,7 @@ public:
         progress.pumpEvents();
 
         const int found = meters_.FindMeters();
-        progress.show(ProgressText::Searching);
+        progress.showText(ProgressText::Searching);
         progress.setMeterAnswered(false);
         if (found == 0)
             return endWith(ProgressText::NoDevice, DownloadOutcome::NoDevice);
@@ -244,13 +244,13 @@ public:
         meters_.configureLink();
 
         const ExchangeResult identity = meters_.CommandExchange(identityCommand, identityExpectedLength);
-        progress.show(ProgressText::None);
+        progress.showText(ProgressText::None);
         progress.pumpEvents();
         const Decoded<IdentReply> ident = checkIdentity(identity.reply);
         if (identity.cutShort || !ident)
             return endWith(ProgressText::NoDevice, DownloadOutcome::NoDevice);
 
-        progress.show(ProgressText::Importing);
+        progress.showText(ProgressText::Importing);
         progress.pumpEvents();
         progress.setMeterAnswered(true);
         progress.meterIdentified(
@@ -292,7 +292,7 @@ public:
 private:
     DownloadSummary endWith(ProgressText text, DownloadOutcome outcome)
     {
-        r_.progress.show(text);
+        r_.progress.showText(text);
         r_.progress.pumpEvents();
         clock().sleep(Ms(kMessagePauseMs));
         summary_.outcome = outcome;

@@ -39,8 +39,8 @@ class DownloadProgress {
 public:
     virtual ~DownloadProgress() = default;
     // Opens the progress with "Searching" and the bar at 0.
-    virtual void open() = 0;
-    virtual void show(ProgressText text) = 0;
+    virtual void openProgress() = 0;
+    virtual void showText(ProgressText text) = 0;
     virtual void setBar(int position) = 0;
     // A meter answered (true) or none has (false): the main window's FlagaJest.
     virtual void setMeterAnswered(bool answered) = 0;
@@ -53,7 +53,7 @@ public:
     virtual void reportSkipped(int count) = 0;
     // Everything is stored: the views may be read again.
     virtual void dataChanged() = 0;
-    virtual void close() = 0;
+    virtual void closeProgress() = 0;
 };
 
 enum class DownloadOutcome {

@@ -17,7 +17,7 @@ namespace nx::download::test {
 
 using meter::ProgressText;
 
-void RecordingProgress::show(ProgressText text)
+void RecordingProgress::showText(ProgressText text)
 {
     switch (text) {
     case ProgressText::None: note("text:None"); break;

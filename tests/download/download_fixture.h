@@ -27,8 +27,8 @@ namespace nx::download::test {
 // Every call, in order, as "open", "text:Importing", "bar:40", "busy:1", ...
 class RecordingProgress final : public meter::DownloadProgress {
 public:
-    void open() override { note("open"); }
-    void show(meter::ProgressText text) override;
+    void openProgress() override { note("open"); }
+    void showText(meter::ProgressText text) override;
     void setBar(int position) override { note("bar:" + std::to_string(position)); }
     void setMeterAnswered(bool answered) override
     {
@@ -53,7 +53,7 @@ public:
     }
     void reportSkipped(int count) override { note("skipped:" + std::to_string(count)); }
     void dataChanged() override { note("dataChanged"); }
-    void close() override { note("close"); }
+    void closeProgress() override { note("close"); }
 
     // Only the events that begin with one of these prefixes.
     std::vector<std::string> only(std::initializer_list<const char*> prefixes) const;

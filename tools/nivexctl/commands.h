@@ -6,4 +6,5 @@
 namespace nivexctl {
 int runDevices(const QStringList& args);
 int runMeters(const QStringList& args);
+int runDownload(const QStringList& args);
 }
