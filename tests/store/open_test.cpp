@@ -103,7 +103,7 @@ TEST(OpenTest, FileOpenInAnotherProcessIsReported)
     EXPECT_NE(message.find(copy.file().toStdString()), std::string::npos) << message;
 }
 
-TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOne)
+TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOrUnreadableOne)
 {
     DatabaseCopy copy;
     QTemporaryDir lock;
@@ -125,14 +125,46 @@ TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOne)
         EXPECT_EQ(ownLocks.firstLine(), QStringLiteral("open")) << "with the lock folder the store chose";
     }
 
-    QFile::setPermissions(copy.file(), QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther);
-    const QString expected = QStringLiteral("error: Cannot open the database \"%1\". The file is read-only").arg(copy.file());
-    if (root) {
-        Holder user(copy.programPath(), kNobody, lock.path());
-        EXPECT_TRUE(user.firstLine().startsWith(expected)) << user.firstLine().toStdString();
-    } else {
-        EXPECT_TRUE(QString::fromStdString("error: " + openError(copy.programPath())).startsWith(expected));
+    // Root may read and write anything, so as root the refusals are checked as nobody.
+    struct Case {
+        const char* name;
+        QFile::Permissions permissions;
+        const char* reason;
+    };
+    const Case cases[] = {
+        {"read-only", QFile::ReadOwner | QFile::ReadGroup | QFile::ReadOther, "The file is read-only"},
+        {"unreadable", QFile::WriteOwner | QFile::WriteGroup | QFile::WriteOther, "The file cannot be read"},
+    };
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        QFile::setPermissions(copy.file(), c.permissions);
+        const QString expected =
+            QStringLiteral("error: Cannot open the database \"%1\". %2").arg(copy.file(), QString::fromLatin1(c.reason));
+        QString line;
+        if (root) {
+            Holder user(copy.programPath(), kNobody, lock.path());
+            line = user.firstLine();
+        } else {
+            line = QString::fromStdString("error: " + openError(copy.programPath()));
+        }
+        EXPECT_TRUE(line.startsWith(expected)) << line.toStdString();
     }
+}
+
+TEST(OpenTest, DatabaseMarkedReadOnlyIsFoundAtOpenNotAtTheFirstWrite)
+{
+    DatabaseCopy copy;
+    QProcess gfix;
+    QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
+    environment.insert(QStringLiteral("FIREBIRD_LOCK"), copy.folder());
+    gfix.setProcessEnvironment(environment);
+    gfix.start(QStringLiteral(NX_GFIX), {QStringLiteral("-mode"), QStringLiteral("read_only"), QStringLiteral("-user"),
+                                         QStringLiteral("SYSDBA"), copy.file()});
+    ASSERT_TRUE(gfix.waitForFinished(60000));
+    ASSERT_EQ(gfix.exitCode(), 0) << gfix.readAllStandardError().toStdString();
+    const std::string message = openError(copy.programPath());
+    EXPECT_EQ(message.rfind("Cannot open the database \"" + copy.file().toStdString() + "\".", 0), 0u) << message;
+    EXPECT_NE(message.find("read-only"), std::string::npos) << message;
 }
 
 TEST(OpenTest, OpenTwiceIsRefused)
