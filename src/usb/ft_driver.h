@@ -50,6 +50,10 @@ enum : DWORD {
     FT_DEVICE_UNKNOWN = 3,
     FT_DEVICE_2232C = 4,
     FT_DEVICE_232R = 5,
+    FT_DEVICE_2232H = 6,
+    FT_DEVICE_4232H = 7,
+    FT_DEVICE_232H = 8,
+    FT_DEVICE_X_SERIES = 9,
 };
 
 // Node flag: the device is open (by this or another program).
@@ -77,7 +81,11 @@ class FtEvent;
 class FtDriver {
 public:
     virtual ~FtDriver() = default;
+    // Takes a fresh census of the attached devices and writes their number.
     virtual FT_STATUS CreateDeviceInfoList(DWORD* numDevs) = 0;
+    // Fills nodes from the last census. On entry *numDevs is the room in `list` (in
+    // nodes), so a census that grew in between never writes past the block; on return
+    // it is the number of nodes filled.
     virtual FT_STATUS GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, DWORD* numDevs) = 0;
     virtual FT_STATUS OpenEx(const char* arg, DWORD flags, FT_HANDLE* handle) = 0;
     virtual FT_STATUS Close(FT_HANDLE handle) = 0;
