@@ -28,9 +28,10 @@ QIcon flagIcon(const QString& path)
     return QIcon(pixmap);
 }
 
-}  // namespace
+} // namespace
 
-LangFlagsCombo::LangFlagsCombo(LanguageManager& manager, QWidget* parent) : QComboBox(parent), manager_(manager)
+LangFlagsCombo::LangFlagsCombo(LanguageManager& manager, QWidget* parent)
+    : QComboBox(parent), manager_(manager)
 {
     setObjectName(QStringLiteral("LangFlagsCombo1"));
     setEditable(false);
@@ -58,4 +59,4 @@ void LangFlagsCombo::onActivated(int index)
     emit languagePicked(index);
 }
 
-}  // namespace nx::lang
+} // namespace nx::lang

@@ -47,14 +47,29 @@ QString unescape(const QString& text, int line)
             fail(line, QStringLiteral("a backslash ends the line"));
         }
         switch (text[i].unicode()) {
-        case u'\\': out += u'\\'; break;
-        case u'=': out += u'='; break;
-        case u'#': out += u'#'; break;
-        case u'[': out += u'['; break;
-        case u'n': out += u'\n'; break;
-        case u'r': out += u'\r'; break;
-        case u't': out += u'\t'; break;
-        default: fail(line, QStringLiteral("unknown escape \\%1").arg(text[i]));
+        case u'\\':
+            out += u'\\';
+            break;
+        case u'=':
+            out += u'=';
+            break;
+        case u'#':
+            out += u'#';
+            break;
+        case u'[':
+            out += u'[';
+            break;
+        case u'n':
+            out += u'\n';
+            break;
+        case u'r':
+            out += u'\r';
+            break;
+        case u't':
+            out += u'\t';
+            break;
+        default:
+            fail(line, QStringLiteral("unknown escape \\%1").arg(text[i]));
         }
     }
     return out;
@@ -109,7 +124,7 @@ void checkHeader(const LanguageFile& file)
     }
 }
 
-}  // namespace
+} // namespace
 
 QString LanguageFile::find(const QString& context, const QString& source) const
 {
@@ -136,7 +151,7 @@ LanguageFile parseLanguageFile(const QByteArray& content)
     }
 
     LanguageFile file;
-    QString context;  // empty while in the header
+    QString context; // empty while in the header
     QHash<QString, QSet<QString>> seen;
     for (int i = 1; i < lines.size(); ++i) {
         const int lineNo = i + 1;
@@ -168,8 +183,7 @@ LanguageFile parseLanguageFile(const QByteArray& content)
             setHeader(file, key, value, lineNo);
             continue;
         }
-        const QString source =
-            context == QLatin1String(kLexiconContext) ? lexiconSource(key, lineNo) : key;
+        const QString source = context == QLatin1String(kLexiconContext) ? lexiconSource(key, lineNo) : key;
         auto& keys = seen[context];
         if (keys.contains(key)) {
             fail(lineNo, QStringLiteral("\"%1\" translated twice in [%2]").arg(key, context));
@@ -189,20 +203,23 @@ LanguageFile readLanguageFile(const QString& path)
     const QString name = QFileInfo(path).fileName();
     QFile f(path);
     if (!f.open(QIODevice::ReadOnly)) {
-        throw nx::Exception(QStringLiteral("%1: cannot be read: %2").arg(name, f.errorString()).toStdString());
+        throw nx::Exception(
+            QStringLiteral("%1: cannot be read: %2").arg(name, f.errorString()).toStdString());
     }
     if (f.size() > kMaxFileSize) {
         throw nx::Exception(QStringLiteral("%1: too big for a language file").arg(name).toStdString());
     }
     const QByteArray content = f.readAll();
     if (f.error() != QFileDevice::NoError) {
-        throw nx::Exception(QStringLiteral("%1: cannot be read: %2").arg(name, f.errorString()).toStdString());
+        throw nx::Exception(
+            QStringLiteral("%1: cannot be read: %2").arg(name, f.errorString()).toStdString());
     }
     try {
         return parseLanguageFile(content);
     } catch (const nx::Exception& e) {
-        throw nx::Exception(QStringLiteral("%1: %2").arg(name, QString::fromStdString(e.what())).toStdString());
+        throw nx::Exception(
+            QStringLiteral("%1: %2").arg(name, QString::fromStdString(e.what())).toStdString());
     }
 }
 
-}  // namespace nx::lang
+} // namespace nx::lang

@@ -7,7 +7,6 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
-
 #include <algorithm>
 
 namespace nx::lang {
@@ -19,7 +18,7 @@ QString designCode()
     return QString::fromLatin1(kDesignCode.data(), static_cast<qsizetype>(kDesignCode.size()));
 }
 
-}  // namespace
+} // namespace
 
 LanguageManager::LanguageManager(const QString& programDir, QObject* parent)
     : QObject(parent), currentCode_(designCode())
@@ -37,13 +36,14 @@ LanguageManager::~LanguageManager()
 void LanguageManager::load(const QString& programDir)
 {
     const QDir dir(programDir);
-    entries_.push_back({QStringLiteral("English"), designCode(), dir.absoluteFilePath(QStringLiteral("flag_en.svg")),
-                        QString()});
+    entries_.push_back({QStringLiteral("English"), designCode(),
+                        dir.absoluteFilePath(QStringLiteral("flag_en.svg")), QString()});
 
     QStringList names = dir.entryList(QDir::Files | QDir::Readable | QDir::Hidden);
     names.erase(std::remove_if(names.begin(), names.end(),
                                [](const QString& n) {
-                                   return !n.endsWith(QLatin1String(kLanguageFileSuffix), Qt::CaseInsensitive);
+                                   return !n.endsWith(QLatin1String(kLanguageFileSuffix),
+                                                      Qt::CaseInsensitive);
                                }),
                 names.end());
     // A stable order that does not depend on the file system or the locale.
@@ -55,7 +55,7 @@ void LanguageManager::load(const QString& programDir)
         try {
             file = readLanguageFile(path);
         } catch (const nx::Exception&) {
-            continue;  // not a language; start-up goes on without it
+            continue; // not a language; start-up goes on without it
         }
         // A second file with a code already listed could never be switched to by its code.
         const bool taken = std::any_of(entries_.begin(), entries_.end(),
@@ -134,4 +134,4 @@ void LanguageManager::pick(int index, LanguageStore* store)
     }
 }
 
-}  // namespace nx::lang
+} // namespace nx::lang

@@ -27,4 +27,4 @@ bool LanguageTranslator::isEmpty() const
     return file_.texts.isEmpty();
 }
 
-}  // namespace nx::lang
+} // namespace nx::lang

@@ -4,7 +4,6 @@
 #include "tr_scan.h"
 
 #include <QDir>
-
 #include <gtest/gtest.h>
 
 namespace nx::lang::test {
@@ -16,12 +15,23 @@ std::string written(const QString& text)
     QString out;
     for (const QChar c : text) {
         switch (c.unicode()) {
-        case u'\\': out += QStringLiteral("\\\\"); break;
-        case u'=': out += QStringLiteral("\\="); break;
-        case u'\n': out += QStringLiteral("\\n"); break;
-        case u'\r': out += QStringLiteral("\\r"); break;
-        case u'\t': out += QStringLiteral("\\t"); break;
-        default: out += c;
+        case u'\\':
+            out += QStringLiteral("\\\\");
+            break;
+        case u'=':
+            out += QStringLiteral("\\=");
+            break;
+        case u'\n':
+            out += QStringLiteral("\\n");
+            break;
+        case u'\r':
+            out += QStringLiteral("\\r");
+            break;
+        case u'\t':
+            out += QStringLiteral("\\t");
+            break;
+        default:
+            out += c;
         }
     }
     if (out.startsWith(u'#') || out.startsWith(u'[')) {
@@ -53,13 +63,15 @@ TEST(SourceScan, FindsTextsWithTheirWindowContext)
     };
     const Case cases[] = {
         {"member definition in a namespace",
-         "namespace nx::app {\nvoid TMainUniNXFormCF::retranslate()\n{\n    label->setText(tr(\"Moisture results\"));\n}\n}",
+         "namespace nx::app {\nvoid TMainUniNXFormCF::retranslate()\n{\n    label->setText(tr(\"Moisture "
+         "results\"));\n}\n}",
          {"TMainUniNXFormCF|Moisture results"}},
         {"constructor with initialiser list",
          "TPytForm::TPytForm(QWidget* p) : nx::Base(p), a_(tr(\"Yes\"))\n{\n    b->setText(tr(\"No\"));\n}",
          {"TPytForm|Yes", "TPytForm|No"}},
         {"inline in a class body, nested class, lambda",
-         "class TWykresForm final : public QWidget {\n    Q_OBJECT\n    struct Axis { QString t() { return tr(\"Time\"); } };\n"
+         "class TWykresForm final : public QWidget {\n    Q_OBJECT\n    struct Axis { QString t() { return "
+         "tr(\"Time\"); } };\n"
          "    void f() { auto g = [this] { return tr(\"Chart\"); }; }\n};",
          {"Axis|Time", "TWykresForm|Chart"}},
         {"explicit contexts",
@@ -70,7 +82,8 @@ TEST(SourceScan, FindsTextsWithTheirWindowContext)
          "void T::f() { tr(\"Delete %1\\r\\nrecords?\"); tr(\"a \" \"b\"); QT_TR_NOOP(\"c\\\"d\"); }",
          {"T|Delete %1\r\nrecords?", "T|a b", "T|c\"d"}},
         {"not calls of tr",
-         "// tr(\"comment\")\n/* tr(\"block\") */\nvoid T::f() { attr(\"x\"); str(\"y\"); o.tr(\"z\"); tr(name); "
+         "// tr(\"comment\")\n/* tr(\"block\") */\nvoid T::f() { attr(\"x\"); str(\"y\"); o.tr(\"z\"); "
+         "tr(name); "
          "s = \"tr(\\\"in a string\\\")\"; }",
          {}},
         {"enum class and templates do not open a class",
@@ -96,7 +109,8 @@ TEST(Completeness, ShippedLanguagesTranslateEveryText)
     std::vector<SourceText> texts = scanTree(sourceDir() + QStringLiteral("/src"));
     for (std::size_t i = 0; i < kDesignedLexicon.size(); ++i) {
         if (kDesignedLexicon[i].shown) {
-            texts.push_back({QString::fromLatin1(kLexiconContext), QString::fromUtf8(kDesignedLexicon[i].english),
+            texts.push_back({QString::fromLatin1(kLexiconContext),
+                             QString::fromUtf8(kDesignedLexicon[i].english),
                              QStringLiteral("run-time text %1").arg(i)});
         }
     }
@@ -119,12 +133,12 @@ TEST(Completeness, ShippedLanguagesTranslateEveryText)
                 ADD_FAILURE() << "missing in [" << t.context.toStdString() << "] (" << t.where.toStdString()
                               << "): " << written(t.text) << "=";
             } else if (placeholders(translation) != placeholders(t.text)) {
-                ADD_FAILURE() << "placeholders differ in [" << t.context.toStdString() << "]: " << written(t.text)
-                              << "=" << written(translation);
+                ADD_FAILURE() << "placeholders differ in [" << t.context.toStdString()
+                              << "]: " << written(t.text) << "=" << written(translation);
             }
         }
     }
 }
 
-}  // namespace
-}  // namespace nx::lang::test
+} // namespace
+} // namespace nx::lang::test

@@ -7,18 +7,18 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace nx::lang::test {
 
 // A program folder of its own holding the shipped language files and flags.
 class ProgramFolder {
-public:
+  public:
     ProgramFolder()
     {
         const QDir resources(QStringLiteral(NX_TEST_SOURCE_DIR "/resources"));
-        for (const QString& name : resources.entryList({QStringLiteral("*.lng"), QStringLiteral("flag_*.svg")})) {
+        for (const QString& name :
+             resources.entryList({QStringLiteral("*.lng"), QStringLiteral("flag_*.svg")})) {
             QFile::copy(resources.filePath(name), path(name));
         }
     }
@@ -32,13 +32,13 @@ public:
     }
     void remove(const QString& name) const { ASSERT_TRUE(QFile::remove(path(name))); }
 
-private:
+  private:
     QTemporaryDir tmp_;
 };
 
 // The stored choice kept in memory, for tests that are not about the database.
 class MemoryStore final : public LanguageStore {
-public:
+  public:
     int readLanguage() override { return value; }
     void writeLanguage(int index) override
     {
@@ -49,4 +49,4 @@ public:
     int writes = 0;
 };
 
-}  // namespace nx::lang::test
+} // namespace nx::lang::test

@@ -3,7 +3,6 @@
 #include "lang/runtime_texts.h"
 
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace nx::lang {
@@ -13,13 +12,12 @@ const QByteArray kHeader = "LANGUAGE_FILE\nname=Polski\ncode=pl\nflag=flag_pl.sv
 
 TEST(LanguageFile, ReadsHeaderWindowTextsAndNumberedTexts)
 {
-    const LanguageFile file = parseLanguageFile(kHeader +
-                                                "# a comment\n"
-                                                "\n"
-                                                "[TMainUniNXFormCF]\n"
-                                                "Moisture results=Wyniki wilgotności\n"
-                                                "[DesignedLexicon1]\n"
-                                                "1=Open Office Calc nie jest zainstalowany\n");
+    const LanguageFile file = parseLanguageFile(kHeader + "# a comment\n"
+                                                          "\n"
+                                                          "[TMainUniNXFormCF]\n"
+                                                          "Moisture results=Wyniki wilgotności\n"
+                                                          "[DesignedLexicon1]\n"
+                                                          "1=Open Office Calc nie jest zainstalowany\n");
     EXPECT_EQ(file.name, QStringLiteral("Polski"));
     EXPECT_EQ(file.code, QStringLiteral("pl"));
     EXPECT_EQ(file.flagFile, QStringLiteral("flag_pl.svg"));
@@ -49,7 +47,8 @@ TEST(LanguageFile, EscapesLineEndsAndByteOrderMark)
 
 TEST(LanguageFile, EmptyTranslationAndUnknownNumberAreNoTranslation)
 {
-    const LanguageFile file = parseLanguageFile(kHeader + "[TPytForm]\nYes=\n[DesignedLexicon1]\n999=Nowy\n5=\n");
+    const LanguageFile file =
+        parseLanguageFile(kHeader + "[TPytForm]\nYes=\n[DesignedLexicon1]\n999=Nowy\n5=\n");
     EXPECT_TRUE(file.find("TPytForm", "Yes").isNull());
     EXPECT_TRUE(file.find(kLexiconContext, "Temperature").isNull());
     EXPECT_TRUE(file.find(kLexiconContext, "999").isNull());
@@ -60,7 +59,7 @@ TEST(LanguageFile, RejectsWhatIsNotALanguageFile)
     struct Case {
         const char* name;
         QByteArray content;
-        const char* message;  // part of the error text
+        const char* message; // part of the error text
     };
     const Case cases[] = {
         {"empty file", "", "LANGUAGE_FILE"},
@@ -110,5 +109,5 @@ TEST(LanguageFile, UnreadableFileIsAnErrorNamingIt)
     }
 }
 
-}  // namespace
-}  // namespace nx::lang
+} // namespace
+} // namespace nx::lang

@@ -1,16 +1,14 @@
 #pragma once
 
 #include <QApplication>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 namespace nx::lang::test {
 
 // One QApplication (offscreen) for the whole test program: translators and windows need it.
 class QtApplicationEnvironment final : public ::testing::Environment {
-public:
+  public:
     void SetUp() override
     {
         static int argc = 1;
@@ -20,8 +18,8 @@ public:
     }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     std::unique_ptr<QApplication> app_;
 };
 
-}  // namespace nx::lang::test
+} // namespace nx::lang::test

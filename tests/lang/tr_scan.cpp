@@ -3,7 +3,6 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
-
 #include <algorithm>
 #include <optional>
 
@@ -15,7 +14,7 @@ enum class Kind { Ident, String, Punct };
 
 struct Token {
     Kind kind;
-    QString text;  // identifier, punctuation, or the decoded literal
+    QString text; // identifier, punctuation, or the decoded literal
     int line;
 };
 
@@ -81,11 +80,20 @@ std::vector<Token> tokenize(const QString& s)
                 if (s[i] == u'\\' && i + 1 < n) {
                     ++i;
                     switch (s[i].unicode()) {
-                    case u'n': text += u'\n'; break;
-                    case u't': text += u'\t'; break;
-                    case u'r': text += u'\r'; break;
-                    case u'0': text += QChar(); break;
-                    default: text += s[i];
+                    case u'n':
+                        text += u'\n';
+                        break;
+                    case u't':
+                        text += u'\t';
+                        break;
+                    case u'r':
+                        text += u'\r';
+                        break;
+                    case u'0':
+                        text += QChar();
+                        break;
+                    default:
+                        text += s[i];
                     }
                 } else {
                     text += s[i];
@@ -131,7 +139,7 @@ std::vector<Token> tokenize(const QString& s)
 }
 
 class Scanner {
-public:
+  public:
     Scanner(const QString& source, const QString& fileName) : tokens_(tokenize(source)), file_(fileName) {}
 
     std::vector<SourceText> run()
@@ -142,7 +150,7 @@ public:
         return std::move(found_);
     }
 
-private:
+  private:
     enum class Scope { Namespace, Class, Body };
     struct Frame {
         Scope scope;
@@ -163,7 +171,8 @@ private:
 
     bool atTopLevel() const
     {
-        return std::all_of(stack_.begin(), stack_.end(), [](const Frame& f) { return f.scope == Scope::Namespace; });
+        return std::all_of(stack_.begin(), stack_.end(),
+                           [](const Frame& f) { return f.scope == Scope::Namespace; });
     }
     bool inClassBody() const { return !stack_.empty() && stack_.back().scope == Scope::Class; }
 
@@ -208,7 +217,7 @@ private:
                 *classHead_ = t.text;
             } else if (declarative && !function_ && is(pos_ + 1, "::") && tok(pos_ + 2) != nullptr &&
                        tok(pos_ + 2)->kind == Kind::Ident && is(pos_ + 3, "(")) {
-                function_ = t.text;  // X::f( of a member definition
+                function_ = t.text; // X::f( of a member definition
             }
             scanCall();
             return;
@@ -221,7 +230,7 @@ private:
             classHead_.reset();
             classHeadOpen_ = false;
         } else if (classHeadOpen_ && p == u":") {
-            classHeadOpen_ = false;  // base list follows; the name is known
+            classHeadOpen_ = false; // base list follows; the name is known
         }
         if (p == u"{") {
             if (sawNamespace_) {
@@ -248,16 +257,18 @@ private:
     {
         const Token& t = tokens_[pos_];
         const bool member = pos_ > 0 && (is(pos_ - 1, ".") || is(pos_ - 1, "->"));
-        if ((t.text == u"tr" || t.text == u"QT_TR_NOOP") && !member && is(pos_ + 1, "(") && isString(pos_ + 2)) {
+        if ((t.text == u"tr" || t.text == u"QT_TR_NOOP") && !member && is(pos_ + 1, "(") &&
+            isString(pos_ + 2)) {
             QString ctx = context();
             if ((atTopLevel() || inClassBody()) && function_) {
-                ctx = *function_;  // in a constructor's initialiser list
+                ctx = *function_; // in a constructor's initialiser list
             }
             if (t.text == u"tr" && pos_ >= 2 && is(pos_ - 1, "::") && tok(pos_ - 2)->kind == Kind::Ident) {
                 ctx = tok(pos_ - 2)->text;
             }
             add(ctx, pos_ + 2);
-        } else if ((t.text == u"translate" && pos_ >= 2 && is(pos_ - 1, "::")) || t.text == u"QT_TRANSLATE_NOOP") {
+        } else if ((t.text == u"translate" && pos_ >= 2 && is(pos_ - 1, "::")) ||
+                   t.text == u"QT_TRANSLATE_NOOP") {
             if (is(pos_ + 1, "(") && isString(pos_ + 2) && is(pos_ + 3, ",") && isString(pos_ + 4)) {
                 QString ctx = tokens_[pos_ + 2].text;
                 const qsizetype scope = ctx.lastIndexOf(QLatin1String("::"));
@@ -281,7 +292,7 @@ private:
     std::vector<SourceText> found_;
 };
 
-}  // namespace
+} // namespace
 
 std::vector<SourceText> scanSource(const QString& source, const QString& fileName)
 {
@@ -291,7 +302,8 @@ std::vector<SourceText> scanSource(const QString& source, const QString& fileNam
 std::vector<SourceText> scanTree(const QString& dir)
 {
     QStringList files;
-    QDirIterator it(dir, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files, QDirIterator::Subdirectories);
+    QDirIterator it(dir, {QStringLiteral("*.h"), QStringLiteral("*.cpp")}, QDir::Files,
+                    QDirIterator::Subdirectories);
     while (it.hasNext()) {
         files << it.next();
     }
@@ -321,4 +333,4 @@ QStringList placeholders(const QString& text)
     return out;
 }
 
-}  // namespace nx::lang::test
+} // namespace nx::lang::test

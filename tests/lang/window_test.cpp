@@ -5,13 +5,12 @@
 
 #include <QEvent>
 #include <QImage>
+#include <QLabel>
 #include <QPainter>
 #include <QSvgRenderer>
-#include <QLabel>
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
-
 #include <gtest/gtest.h>
 
 namespace nx::lang::test {
@@ -20,7 +19,7 @@ namespace nx::lang::test {
 // in retranslate, which runs at creation and on every LanguageChange.
 class TTestForm final : public QWidget {
     Q_OBJECT
-public:
+  public:
     TTestForm()
     {
         auto* layout = new QVBoxLayout(this);
@@ -30,7 +29,7 @@ public:
     }
     QLabel* label;
 
-protected:
+  protected:
     void changeEvent(QEvent* event) override
     {
         if (event->type() == QEvent::LanguageChange) {
@@ -39,7 +38,7 @@ protected:
         QWidget::changeEvent(event);
     }
 
-private:
+  private:
     void retranslate()
     {
         setWindowTitle(tr("Chart"));
@@ -52,7 +51,7 @@ namespace {
 const QByteArray kTestTexts = "[TTestForm]\nChart=Wykres\nMoisture results=Wyniki wilgotności\n";
 
 class Windows : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         QFile pl(folder.path("1_pl.lng"));
@@ -85,7 +84,7 @@ TEST_F(Windows, OpenWindowRetranslatesAndLaterWindowComesUpTranslated)
 TEST_F(Windows, TextMissingInTheLanguageStaysEnglish)
 {
     LanguageManager m(folder.dir());
-    m.pick(2, &store);  // Deutsch has no texts of the test window
+    m.pick(2, &store); // Deutsch has no texts of the test window
     const TTestForm form;
     EXPECT_EQ(form.label->text(), QStringLiteral("Moisture results"));
 }
@@ -141,7 +140,7 @@ TEST_F(Windows, ComboFollowsRestoreIncludingNoEntry)
 TEST(Flags, EachFlagShowsItsColoursInTheRightPlaces)
 {
     struct Probe {
-        double x, y;  // fractions of width and height
+        double x, y; // fractions of width and height
         QRgb colour;
     };
     struct Case {
@@ -151,11 +150,16 @@ TEST(Flags, EachFlagShowsItsColoursInTheRightPlaces)
     const QRgb white = qRgb(0xFF, 0xFF, 0xFF);
     const Case cases[] = {
         {"flag_pl.svg", {{0.5, 0.25, white}, {0.5, 0.75, qRgb(0xDC, 0x14, 0x3C)}}},
-        {"flag_de.svg", {{0.5, 0.15, qRgb(0, 0, 0)}, {0.5, 0.5, qRgb(0xDD, 0, 0)}, {0.5, 0.85, qRgb(0xFF, 0xCE, 0)}}},
-        {"flag_fr.svg", {{0.15, 0.5, qRgb(0, 0x26, 0x54)}, {0.5, 0.5, white}, {0.85, 0.5, qRgb(0xCE, 0x11, 0x26)}}},
+        {"flag_de.svg",
+         {{0.5, 0.15, qRgb(0, 0, 0)}, {0.5, 0.5, qRgb(0xDD, 0, 0)}, {0.5, 0.85, qRgb(0xFF, 0xCE, 0)}}},
+        {"flag_fr.svg",
+         {{0.15, 0.5, qRgb(0, 0x26, 0x54)}, {0.5, 0.5, white}, {0.85, 0.5, qRgb(0xCE, 0x11, 0x26)}}},
         {"flag_es.svg",
-         {{0.5, 0.1, qRgb(0xAA, 0x15, 0x1B)}, {0.5, 0.5, qRgb(0xF1, 0xBF, 0)}, {0.5, 0.9, qRgb(0xAA, 0x15, 0x1B)}}},
-        {"flag_ru.svg", {{0.5, 0.15, white}, {0.5, 0.5, qRgb(0, 0x39, 0xA6)}, {0.5, 0.85, qRgb(0xD5, 0x2B, 0x1E)}}},
+         {{0.5, 0.1, qRgb(0xAA, 0x15, 0x1B)},
+          {0.5, 0.5, qRgb(0xF1, 0xBF, 0)},
+          {0.5, 0.9, qRgb(0xAA, 0x15, 0x1B)}}},
+        {"flag_ru.svg",
+         {{0.5, 0.15, white}, {0.5, 0.5, qRgb(0, 0x39, 0xA6)}, {0.5, 0.85, qRgb(0xD5, 0x2B, 0x1E)}}},
         // Union Jack: blue field, red cross, and the red diagonal strip beside each
         // diagonal on the clockwise side (upper-left arm: below the diagonal).
         {"flag_en.svg",
@@ -185,7 +189,7 @@ TEST(Flags, EachFlagShowsItsColoursInTheRightPlaces)
     }
 }
 
-}  // namespace
-}  // namespace nx::lang::test
+} // namespace
+} // namespace nx::lang::test
 
 #include "window_test.moc"
