@@ -63,10 +63,10 @@ inline constexpr DWORD FT_FLAGS_OPENED = 1;
 struct FT_DEVICE_LIST_INFO_NODE {
     DWORD Flags;
     DWORD Type;
-    DWORD ID;  // vendor id << 16 | product id
+    DWORD ID; // vendor id << 16 | product id
     DWORD LocId;
-    char SerialNumber[16];  // zero-terminated when shorter than 16
-    char Description[64];   // zero-terminated when shorter than 64
+    char SerialNumber[16]; // zero-terminated when shorter than 16
+    char Description[64];  // zero-terminated when shorter than 64
     FT_HANDLE ftHandle;
 };
 static_assert(sizeof(FT_DEVICE_LIST_INFO_NODE) == 100);
@@ -79,7 +79,7 @@ class FtEvent;
 
 // What stands behind the FT_* calls.
 class FtDriver {
-public:
+  public:
     virtual ~FtDriver() = default;
     // Takes a fresh census of the attached devices and writes their number.
     virtual FT_STATUS CreateDeviceInfoList(DWORD* numDevs) = 0;
@@ -96,13 +96,15 @@ public:
     virtual FT_STATUS SetRts(FT_HANDLE handle) = 0;
     virtual FT_STATUS ClrRts(FT_HANDLE handle) = 0;
     virtual FT_STATUS SetBaudRate(FT_HANDLE handle, DWORD baudRate) = 0;
-    virtual FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) = 0;
+    virtual FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                             UCHAR parity) = 0;
     virtual FT_STATUS SetFlowControl(FT_HANDLE handle, WORD flowControl, UCHAR xon, UCHAR xoff) = 0;
     virtual FT_STATUS SetTimeouts(FT_HANDLE handle, DWORD readTimeoutMs, DWORD writeTimeoutMs) = 0;
     virtual FT_STATUS SetLatencyTimer(FT_HANDLE handle, UCHAR ms) = 0;
     virtual FT_STATUS SetUSBParameters(FT_HANDLE handle, DWORD inTransferSize, DWORD outTransferSize) = 0;
     virtual FT_STATUS Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesRead) = 0;
-    virtual FT_STATUS Write(FT_HANDLE handle, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten) = 0;
+    virtual FT_STATUS Write(FT_HANDLE handle, const void* buffer, DWORD bytesToWrite,
+                            DWORD* bytesWritten) = 0;
     virtual FT_STATUS GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes) = 0;
     virtual FT_STATUS GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventWord) = 0;
     virtual FT_STATUS Purge(FT_HANDLE handle, DWORD mask) = 0;
@@ -117,13 +119,13 @@ public:
 FtDriver& activeFtDriver();
 
 class ScopedFtDriver {
-public:
+  public:
     explicit ScopedFtDriver(FtDriver& replacement);
     ~ScopedFtDriver();
     ScopedFtDriver(const ScopedFtDriver&) = delete;
     ScopedFtDriver& operator=(const ScopedFtDriver&) = delete;
 
-private:
+  private:
     FtDriver* previous_;
 };
 
@@ -153,4 +155,4 @@ FT_STATUS FT_GetDeviceInfo(FT_HANDLE handle, DWORD* type, DWORD* id, char* seria
                            void* reserved);
 FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD mask, FtEvent* event);
 
-}  // namespace nx::usb
+} // namespace nx::usb

@@ -1,14 +1,12 @@
 #include "usb/backend.h"
-
 #include "usb/usb_ids.h"
-
-#include <ftdi.h>
-#include <libusb.h>
 
 #include <algorithm>
 #include <chrono>
 #include <cstdio>
 #include <deque>
+#include <ftdi.h>
+#include <libusb.h>
 #include <memory>
 #include <mutex>
 
@@ -35,7 +33,10 @@ DWORD transferSize(DWORD requested)
 }
 
 // The location a census gives a chip: "usb:<bus>:<address>".
-std::string locationOf(int bus, int address) { return "usb:" + std::to_string(bus) + ":" + std::to_string(address); }
+std::string locationOf(int bus, int address)
+{
+    return "usb:" + std::to_string(bus) + ":" + std::to_string(address);
+}
 
 bool parseLocation(const std::string& location, int* bus, int* address)
 {
@@ -49,7 +50,7 @@ bool parseLocation(const std::string& location, int* bus, int* address)
 // modem-status bytes of each USB packet). ftdi_write_data returns once the bytes are on
 // the bus, so nothing is ever waiting to be sent and the transmit count is 0.
 class LibftdiDevice final : public Device {
-public:
+  public:
     explicit LibftdiDevice(Context context) : context_(std::move(context)) {}
 
     ~LibftdiDevice() override { ftdi_usb_close(context_.get()); }
@@ -93,7 +94,8 @@ public:
             return FT_INVALID_PARAMETER;
         std::lock_guard lock(mutex_);
         return result(ftdi_set_line_property2(context_.get(), ftdi_bits_type(wordLength),
-                                              ftdi_stopbits_type(stopBits), ftdi_parity_type(parity), BREAK_OFF));
+                                              ftdi_stopbits_type(stopBits), ftdi_parity_type(parity),
+                                              BREAK_OFF));
     }
 
     FT_STATUS setFlowControl(WORD flowControl, UCHAR xon, UCHAR xoff) override
@@ -166,7 +168,8 @@ public:
     FT_STATUS write(const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten) override
     {
         std::lock_guard lock(mutex_);
-        const int r = ftdi_write_data(context_.get(), static_cast<const unsigned char*>(buffer), int(bytesToWrite));
+        const int r =
+            ftdi_write_data(context_.get(), static_cast<const unsigned char*>(buffer), int(bytesToWrite));
         if (r < 0)
             return FT_IO_ERROR;
         *bytesWritten = DWORD(r);
@@ -229,7 +232,7 @@ public:
         return FT_NOT_SUPPORTED;
     }
 
-private:
+  private:
     static FT_STATUS result(int r) { return r == 0 ? FT_OK : FT_IO_ERROR; }
 
     // One read of the chip into the receive queue: bytes got, or < 0 on failure. mutex_ held.
@@ -264,7 +267,7 @@ private:
 };
 
 class LibftdiBackend final : public Backend {
-public:
+  public:
     std::vector<DeviceInfo> enumerate() override
     {
         // Without USB access (no bus, no permission) the census is empty, not an error.
@@ -284,8 +287,8 @@ public:
                 // A chip whose strings cannot be read (no permission) is still listed.
                 char description[128] = {};
                 char serial[128] = {};
-                ftdi_usb_get_strings(context.get(), entry->dev, nullptr, 0, description, int(sizeof description),
-                                     serial, int(sizeof serial));
+                ftdi_usb_get_strings(context.get(), entry->dev, nullptr, 0, description,
+                                     int(sizeof description), serial, int(sizeof serial));
                 DeviceInfo info;
                 info.type = product.type;
                 info.id = DWORD(ftdiVendorId) << 16 | product.productId;
@@ -324,8 +327,11 @@ public:
     }
 };
 
-}  // namespace
+} // namespace
 
-std::unique_ptr<Backend> makeLibftdiBackend() { return std::make_unique<LibftdiBackend>(); }
+std::unique_ptr<Backend> makeLibftdiBackend()
+{
+    return std::make_unique<LibftdiBackend>();
+}
 
-}  // namespace nx::usb
+} // namespace nx::usb

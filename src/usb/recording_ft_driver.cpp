@@ -24,7 +24,10 @@ std::string FtCall::toString() const
     return out.str();
 }
 
-void PrintTo(const FtCall& call, std::ostream* out) { *out << call.toString(); }
+void PrintTo(const FtCall& call, std::ostream* out)
+{
+    *out << call.toString();
+}
 
 void RecordingFtDriver::failWith(std::string_view function, FT_STATUS status)
 {
@@ -74,7 +77,8 @@ void RecordingFtDriver::clearCalls()
     calls_.clear();
 }
 
-FT_STATUS RecordingFtDriver::record(std::string_view function, std::vector<std::uint64_t> args, std::string text)
+FT_STATUS RecordingFtDriver::record(std::string_view function, std::vector<std::uint64_t> args,
+                                    std::string text)
 {
     calls_.push_back({std::string(function), std::move(args), std::move(text)});
     const auto it = statuses_.find(function);
@@ -159,7 +163,8 @@ FT_STATUS RecordingFtDriver::SetBaudRate(FT_HANDLE handle, DWORD baudRate)
     return record("SetBaudRate", {handle, baudRate});
 }
 
-FT_STATUS RecordingFtDriver::SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity)
+FT_STATUS RecordingFtDriver::SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                                    UCHAR parity)
 {
     std::lock_guard lock(mutex_);
     return record("SetDataCharacteristics", {handle, wordLength, stopBits, parity});
@@ -202,7 +207,8 @@ FT_STATUS RecordingFtDriver::Read(FT_HANDLE handle, void* buffer, DWORD bytesToR
     return status;
 }
 
-FT_STATUS RecordingFtDriver::Write(FT_HANDLE handle, const void* buffer, DWORD bytesToWrite, DWORD* bytesWritten)
+FT_STATUS RecordingFtDriver::Write(FT_HANDLE handle, const void* buffer, DWORD bytesToWrite,
+                                   DWORD* bytesWritten)
 {
     std::lock_guard lock(mutex_);
     const FT_STATUS status = record("Write", {handle, bytesToWrite});
@@ -274,4 +280,4 @@ FT_STATUS RecordingFtDriver::SetEventNotification(FT_HANDLE handle, DWORD mask, 
     return record("SetEventNotification", {handle, mask});
 }
 
-}  // namespace nx::usb
+} // namespace nx::usb

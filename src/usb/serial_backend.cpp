@@ -2,18 +2,16 @@
 
 #include "usb/usb_ids.h"
 
-#include <libserialport.h>
-
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
+#include <fcntl.h>
 #include <filesystem>
+#include <libserialport.h>
+#include <linux/serial.h>
 #include <memory>
 #include <mutex>
-
-#include <fcntl.h>
-#include <linux/serial.h>
 #include <poll.h>
 #include <sys/ioctl.h>
 #include <termios.h>
@@ -31,11 +29,11 @@ struct BaudSpeed {
 
 // termios knows only these rates; the chip's fractional divisors are out of reach of a tty.
 constexpr std::array<BaudSpeed, 26> baudSpeeds{{
-    {50, B50},         {75, B75},         {110, B110},       {134, B134},       {150, B150},
-    {200, B200},       {300, B300},       {600, B600},       {1200, B1200},     {1800, B1800},
-    {2400, B2400},     {4800, B4800},     {9600, B9600},     {19200, B19200},   {38400, B38400},
-    {57600, B57600},   {115200, B115200}, {230400, B230400}, {460800, B460800}, {500000, B500000},
-    {576000, B576000}, {921600, B921600}, {1000000, B1000000}, {1500000, B1500000}, {2000000, B2000000},
+    {50, B50},           {75, B75},         {110, B110},         {134, B134},         {150, B150},
+    {200, B200},         {300, B300},       {600, B600},         {1200, B1200},       {1800, B1800},
+    {2400, B2400},       {4800, B4800},     {9600, B9600},       {19200, B19200},     {38400, B38400},
+    {57600, B57600},     {115200, B115200}, {230400, B230400},   {460800, B460800},   {500000, B500000},
+    {576000, B576000},   {921600, B921600}, {1000000, B1000000}, {1500000, B1500000}, {2000000, B2000000},
     {3000000, B3000000},
 }};
 
@@ -53,7 +51,7 @@ constexpr std::array<ModemBit, 4> modemBits{{
 }};
 
 class FileDescriptor {
-public:
+  public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor()
     {
@@ -64,7 +62,7 @@ public:
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-private:
+  private:
     int fd_;
 };
 
@@ -81,7 +79,7 @@ int msUntil(SteadyClock::time_point deadline)
 // caller set. A time-out of 0 means no limit, as with the vendor's driver: a read then
 // returns when every byte asked for has come, or the port goes away.
 class SerialDevice final : public Device {
-public:
+  public:
     explicit SerialDevice(int fd) : fd_(fd) {}
 
     FT_STATUS reset() override
@@ -119,11 +117,20 @@ public:
             if (stopBits == 2)
                 t.c_cflag |= CSTOPB;
             switch (parity) {
-            case 1: t.c_cflag |= PARENB | PARODD; break;
-            case 2: t.c_cflag |= PARENB; break;
-            case 3: t.c_cflag |= PARENB | CMSPAR | PARODD; break;  // mark: the bit is always 1
-            case 4: t.c_cflag |= PARENB | CMSPAR; break;           // space: always 0
-            default: break;
+            case 1:
+                t.c_cflag |= PARENB | PARODD;
+                break;
+            case 2:
+                t.c_cflag |= PARENB;
+                break;
+            case 3:
+                t.c_cflag |= PARENB | CMSPAR | PARODD;
+                break; // mark: the bit is always 1
+            case 4:
+                t.c_cflag |= PARENB | CMSPAR;
+                break; // space: always 0
+            default:
+                break;
             }
             return true;
         });
@@ -207,7 +214,7 @@ public:
                 return FT_IO_ERROR;
             const FT_STATUS waited = waitFor(POLLIN, timeoutMs == 0 ? -1 : msUntil(deadline));
             if (waited == FT_OTHER_ERROR)
-                break;  // time-out: success with the bytes that came
+                break; // time-out: success with the bytes that came
             if (waited != FT_OK)
                 return waited;
         }
@@ -312,9 +319,8 @@ public:
         });
     }
 
-private:
-    template <typename Change>
-    FT_STATUS changeLine(Change change)
+  private:
+    template <typename Change> FT_STATUS changeLine(Change change)
     {
         termios t{};
         if (::tcgetattr(fd_.get(), &t) != 0)
@@ -381,7 +387,10 @@ std::string kernelDriverOf(const std::string& devicePath)
     return error ? std::string() : target.filename().string();
 }
 
-std::string text(const char* maybe) { return maybe != nullptr ? std::string(maybe) : std::string(); }
+std::string text(const char* maybe)
+{
+    return maybe != nullptr ? std::string(maybe) : std::string();
+}
 
 std::vector<DeviceInfo> listKernelPorts()
 {
@@ -418,7 +427,7 @@ std::vector<DeviceInfo> listKernelPorts()
 }
 
 class SerialBackend final : public Backend {
-public:
+  public:
     SerialBackend() = default;
     explicit SerialBackend(std::vector<DeviceInfo> ports) : fixed_(true), ports_(std::move(ports)) {}
 
@@ -429,18 +438,19 @@ public:
         return openSerialDevice(device.location, status);
     }
 
-private:
+  private:
     bool fixed_ = false;
     std::vector<DeviceInfo> ports_;
 };
 
-}  // namespace
+} // namespace
 
 std::unique_ptr<Device> openSerialDevice(const std::string& path, FT_STATUS* status)
 {
     const int fd = ::open(path.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK | O_CLOEXEC);
     if (fd < 0) {
-        *status = errno == ENOENT || errno == ENODEV || errno == ENXIO ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
+        *status =
+            errno == ENOENT || errno == ENODEV || errno == ENXIO ? FT_DEVICE_NOT_FOUND : FT_DEVICE_NOT_OPENED;
         return nullptr;
     }
     auto device = std::make_unique<SerialDevice>(fd);
@@ -453,11 +463,14 @@ std::unique_ptr<Device> openSerialDevice(const std::string& path, FT_STATUS* sta
     return device;
 }
 
-std::unique_ptr<Backend> makeSerialBackend() { return std::make_unique<SerialBackend>(); }
+std::unique_ptr<Backend> makeSerialBackend()
+{
+    return std::make_unique<SerialBackend>();
+}
 
 std::unique_ptr<Backend> makeSerialBackend(std::vector<DeviceInfo> ports)
 {
     return std::make_unique<SerialBackend>(std::move(ports));
 }
 
-}  // namespace nx::usb
+} // namespace nx::usb

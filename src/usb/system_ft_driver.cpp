@@ -25,9 +25,12 @@ void copyTerminated(char* target, std::size_t size, std::string_view text)
     std::memset(target + n, 0, size - n);
 }
 
-}  // namespace
+} // namespace
 
-SystemFtDriver::SystemFtDriver(std::vector<std::unique_ptr<Backend>> backends) : backends_(std::move(backends)) {}
+SystemFtDriver::SystemFtDriver(std::vector<std::unique_ptr<Backend>> backends)
+    : backends_(std::move(backends))
+{
+}
 
 SystemFtDriver::SystemFtDriver()
 {
@@ -162,8 +165,7 @@ std::shared_ptr<Device> SystemFtDriver::find(FT_HANDLE handle)
     return it == open_.end() ? nullptr : it->second.device;
 }
 
-template <typename Call>
-FT_STATUS SystemFtDriver::onDevice(FT_HANDLE handle, Call call)
+template <typename Call> FT_STATUS SystemFtDriver::onDevice(FT_HANDLE handle, Call call)
 {
     const std::shared_ptr<Device> device = find(handle);
     if (device == nullptr)
@@ -206,9 +208,12 @@ FT_STATUS SystemFtDriver::SetBaudRate(FT_HANDLE handle, DWORD baudRate)
     return onDevice(handle, [&](Device& d) -> FT_STATUS { return d.setBaudRate(baudRate); });
 }
 
-FT_STATUS SystemFtDriver::SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity)
+FT_STATUS SystemFtDriver::SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                                 UCHAR parity)
 {
-    return onDevice(handle, [&](Device& d) -> FT_STATUS { return d.setDataCharacteristics(wordLength, stopBits, parity); });
+    return onDevice(handle, [&](Device& d) -> FT_STATUS {
+        return d.setDataCharacteristics(wordLength, stopBits, parity);
+    });
 }
 
 FT_STATUS SystemFtDriver::SetFlowControl(FT_HANDLE handle, WORD flowControl, UCHAR xon, UCHAR xoff)
@@ -218,7 +223,8 @@ FT_STATUS SystemFtDriver::SetFlowControl(FT_HANDLE handle, WORD flowControl, UCH
 
 FT_STATUS SystemFtDriver::SetTimeouts(FT_HANDLE handle, DWORD readTimeoutMs, DWORD writeTimeoutMs)
 {
-    return onDevice(handle, [&](Device& d) -> FT_STATUS { return d.setTimeouts(readTimeoutMs, writeTimeoutMs); });
+    return onDevice(handle,
+                    [&](Device& d) -> FT_STATUS { return d.setTimeouts(readTimeoutMs, writeTimeoutMs); });
 }
 
 FT_STATUS SystemFtDriver::SetLatencyTimer(FT_HANDLE handle, UCHAR ms)
@@ -228,7 +234,8 @@ FT_STATUS SystemFtDriver::SetLatencyTimer(FT_HANDLE handle, UCHAR ms)
 
 FT_STATUS SystemFtDriver::SetUSBParameters(FT_HANDLE handle, DWORD inTransferSize, DWORD outTransferSize)
 {
-    return onDevice(handle, [&](Device& d) -> FT_STATUS { return d.setUsbParameters(inTransferSize, outTransferSize); });
+    return onDevice(
+        handle, [&](Device& d) -> FT_STATUS { return d.setUsbParameters(inTransferSize, outTransferSize); });
 }
 
 FT_STATUS SystemFtDriver::Read(FT_HANDLE handle, void* buffer, DWORD bytesToRead, DWORD* bytesRead)
@@ -251,7 +258,9 @@ FT_STATUS SystemFtDriver::Write(FT_HANDLE handle, const void* buffer, DWORD byte
 
 FT_STATUS SystemFtDriver::GetQueueStatus(FT_HANDLE handle, DWORD* rxBytes)
 {
-    return onDevice(handle, [&](Device& d) -> FT_STATUS { return rxBytes == nullptr ? FT_INVALID_PARAMETER : d.queueStatus(rxBytes); });
+    return onDevice(handle, [&](Device& d) -> FT_STATUS {
+        return rxBytes == nullptr ? FT_INVALID_PARAMETER : d.queueStatus(rxBytes);
+    });
 }
 
 FT_STATUS SystemFtDriver::GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* eventWord)
@@ -274,8 +283,9 @@ FT_STATUS SystemFtDriver::Purge(FT_HANDLE handle, DWORD mask)
 
 FT_STATUS SystemFtDriver::GetModemStatus(FT_HANDLE handle, DWORD* modemStatus)
 {
-    return onDevice(handle,
-                    [&](Device& d) -> FT_STATUS { return modemStatus == nullptr ? FT_INVALID_PARAMETER : d.modemStatus(modemStatus); });
+    return onDevice(handle, [&](Device& d) -> FT_STATUS {
+        return modemStatus == nullptr ? FT_INVALID_PARAMETER : d.modemStatus(modemStatus);
+    });
 }
 
 FT_STATUS SystemFtDriver::GetDeviceInfo(FT_HANDLE handle, DWORD* type, DWORD* id, char* serialNumber,
@@ -307,4 +317,4 @@ FT_STATUS SystemFtDriver::SetEventNotification(FT_HANDLE handle, DWORD mask, FtE
     });
 }
 
-}  // namespace nx::usb
+} // namespace nx::usb

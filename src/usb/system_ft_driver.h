@@ -14,7 +14,7 @@
 namespace nx::usb {
 
 class SystemFtDriver final : public FtDriver {
-public:
+  public:
     // Backends in listing order; a device a later backend sees again is dropped.
     explicit SystemFtDriver(std::vector<std::unique_ptr<Backend>> backends);
     // Emulated meters, kernel serial ports, libftdi.
@@ -32,7 +32,8 @@ public:
     FT_STATUS SetRts(FT_HANDLE handle) override;
     FT_STATUS ClrRts(FT_HANDLE handle) override;
     FT_STATUS SetBaudRate(FT_HANDLE handle, DWORD baudRate) override;
-    FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits, UCHAR parity) override;
+    FT_STATUS SetDataCharacteristics(FT_HANDLE handle, UCHAR wordLength, UCHAR stopBits,
+                                     UCHAR parity) override;
     FT_STATUS SetFlowControl(FT_HANDLE handle, WORD flowControl, UCHAR xon, UCHAR xoff) override;
     FT_STATUS SetTimeouts(FT_HANDLE handle, DWORD readTimeoutMs, DWORD writeTimeoutMs) override;
     FT_STATUS SetLatencyTimer(FT_HANDLE handle, UCHAR ms) override;
@@ -47,7 +48,7 @@ public:
                             void* reserved) override;
     FT_STATUS SetEventNotification(FT_HANDLE handle, DWORD mask, FtEvent* event) override;
 
-private:
+  private:
     struct Listed {
         DeviceInfo info;
         Backend* backend;
@@ -60,9 +61,8 @@ private:
 
     std::vector<Listed> takeCensus();
     std::shared_ptr<Device> find(FT_HANDLE handle);
-    FT_HANDLE openHandleOf(const Listed& listed) const;  // 0 when not open
-    template <typename Call>
-    FT_STATUS onDevice(FT_HANDLE handle, Call call);
+    FT_HANDLE openHandleOf(const Listed& listed) const; // 0 when not open
+    template <typename Call> FT_STATUS onDevice(FT_HANDLE handle, Call call);
 
     std::vector<std::unique_ptr<Backend>> backends_;
     // Guards the census and the handle table, never a device call: the receive-event
@@ -73,4 +73,4 @@ private:
     FT_HANDLE nextHandle_ = 1;
 };
 
-}  // namespace nx::usb
+} // namespace nx::usb

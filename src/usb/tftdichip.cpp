@@ -19,11 +19,10 @@ constexpr std::array<UCHAR, 5> parityCodes{0, 1, 2, 3, 4};
 constexpr std::array<WORD, 4> flowControlWords{0x0000, 0x0100, 0x0200, 0x0400};
 constexpr std::array<DWORD, 3> purgeMasks{FT_PURGE_TX, FT_PURGE_RX, FT_PURGE_RX | FT_PURGE_TX};
 // Driver type codes 0..5; every higher code is unknown.
-constexpr std::array<fDevice, 6> deviceTypes{fDevice232BM,   fDevice232AM,   fDevice100AX,
+constexpr std::array<fDevice, 6> deviceTypes{fDevice232BM,   fDevice232AM, fDevice100AX,
                                              fDeviceUnknown, fDevice2232C, fDevice232R};
 
-template <typename Table>
-bool outside(const Table& table, int ordinal)
+template <typename Table> bool outside(const Table& table, int ordinal)
 {
     return ordinal < 0 || std::size_t(ordinal) >= table.size();
 }
@@ -50,11 +49,14 @@ bool isPresent(const std::string& text, DWORD mode)
     return true;
 }
 
-}  // namespace
+} // namespace
 
 tftdichip::tftdichip() = default;
 
-tftdichip::~tftdichip() { stopCommEvents(); }
+tftdichip::~tftdichip()
+{
+    stopCommEvents();
+}
 
 bool tftdichip::isPresentByDescription(const std::string& deviceDescription)
 {
@@ -97,11 +99,20 @@ void tftdichip::closeDevice()
     fconnected = false;
 }
 
-bool tftdichip::resetDevice() { return FT_ResetDevice(fhandle) == FT_OK; }
+bool tftdichip::resetDevice()
+{
+    return FT_ResetDevice(fhandle) == FT_OK;
+}
 
-bool tftdichip::cycleDevice() { return FT_CyclePort(fhandle) == FT_OK; }
+bool tftdichip::cycleDevice()
+{
+    return FT_CyclePort(fhandle) == FT_OK;
+}
 
-bool tftdichip::setLatencyTimer(std::uint8_t millisecs) { return FT_SetLatencyTimer(fhandle, millisecs) == FT_OK; }
+bool tftdichip::setLatencyTimer(std::uint8_t millisecs)
+{
+    return FT_SetLatencyTimer(fhandle, millisecs) == FT_OK;
+}
 
 bool tftdichip::setBaudRate(fBaudRate baudrate)
 {
@@ -110,7 +121,10 @@ bool tftdichip::setBaudRate(fBaudRate baudrate)
     return FT_SetBaudRate(fhandle, baudRates[std::size_t(baudrate)]) == FT_OK;
 }
 
-bool tftdichip::setBaudRateEx(std::uint32_t baudrate) { return FT_SetBaudRate(fhandle, baudrate) == FT_OK; }
+bool tftdichip::setBaudRateEx(std::uint32_t baudrate)
+{
+    return FT_SetBaudRate(fhandle, baudrate) == FT_OK;
+}
 
 bool tftdichip::setDataCharacteristics(fWordLength wordLength, fStopBits stopBits, fParity parity)
 {
@@ -121,7 +135,8 @@ bool tftdichip::setDataCharacteristics(fWordLength wordLength, fStopBits stopBit
     if (outside(parityCodes, parity))
         throw Exception("tftdichip.setDataCharacteristics: Invalid parity");
     return FT_SetDataCharacteristics(fhandle, wordLengths[std::size_t(wordLength)],
-                                     stopBitCodes[std::size_t(stopBits)], parityCodes[std::size_t(parity)]) == FT_OK;
+                                     stopBitCodes[std::size_t(stopBits)],
+                                     parityCodes[std::size_t(parity)]) == FT_OK;
 }
 
 bool tftdichip::setFlowControl(fFlowControl flowcontrol, std::uint8_t xonChar, std::uint8_t xoffChar)
@@ -136,8 +151,8 @@ bool tftdichip::setTimeouts(std::uint32_t readTimeout, std::uint32_t writeTimeou
     return FT_SetTimeouts(fhandle, readTimeout, writeTimeout) == FT_OK;
 }
 
-bool tftdichip::getDeviceInfo(fDevice& device, std::uint16_t& pid, std::uint16_t& vid, std::string& serialnumber,
-                              std::string& description)
+bool tftdichip::getDeviceInfo(fDevice& device, std::uint16_t& pid, std::uint16_t& vid,
+                              std::string& serialnumber, std::string& description)
 {
     DWORD type = 0;
     DWORD id = 0;
@@ -250,27 +265,63 @@ bool tftdichip::createEventObject(fEvent, FtEvent*& eventHandle)
     return false;
 }
 
-fEvent tftdichip::waitForEventObject(FtEvent*&, std::uint32_t) { return fEventError; }
+fEvent tftdichip::waitForEventObject(FtEvent*&, std::uint32_t)
+{
+    return fEventError;
+}
 
-void tftdichip::closeEventObject(FtEvent*& eventhandle) { eventhandle = nullptr; }
+void tftdichip::closeEventObject(FtEvent*& eventhandle)
+{
+    eventhandle = nullptr;
+}
 
 bool tftdichip::setupCommEvents(tftdievent_onReceiveData, tftdievent_onSendQueueEmpty, tftdievent_onError)
 {
     return false;
 }
 
-bool tftdichip::stopCommEvents() { return false; }
+bool tftdichip::stopCommEvents()
+{
+    return false;
+}
 
-bool tftdichip::startCommEvents() { return false; }
+bool tftdichip::startCommEvents()
+{
+    return false;
+}
 
-bool tftdichip::getCTS() { return modemLine(fhandle, modemCts, "tftdichip.getCTS: Error"); }
-bool tftdichip::getDSR() { return modemLine(fhandle, modemDsr, "tftdichip.getDSR: Error"); }
-bool tftdichip::getRI() { return modemLine(fhandle, modemRi, "tftdichip.getRI: Error"); }
-bool tftdichip::getDCD() { return modemLine(fhandle, modemDcd, "tftdichip.getDCD: Error"); }
+bool tftdichip::getCTS()
+{
+    return modemLine(fhandle, modemCts, "tftdichip.getCTS: Error");
+}
+bool tftdichip::getDSR()
+{
+    return modemLine(fhandle, modemDsr, "tftdichip.getDSR: Error");
+}
+bool tftdichip::getRI()
+{
+    return modemLine(fhandle, modemRi, "tftdichip.getRI: Error");
+}
+bool tftdichip::getDCD()
+{
+    return modemLine(fhandle, modemDcd, "tftdichip.getDCD: Error");
+}
 
-bool tftdichip::setDTR() { return FT_SetDtr(fhandle) == FT_OK; }
-bool tftdichip::clearDTR() { return FT_ClrDtr(fhandle) == FT_OK; }
-bool tftdichip::setRTS() { return FT_SetRts(fhandle) == FT_OK; }
-bool tftdichip::clearRTS() { return FT_ClrRts(fhandle) == FT_OK; }
+bool tftdichip::setDTR()
+{
+    return FT_SetDtr(fhandle) == FT_OK;
+}
+bool tftdichip::clearDTR()
+{
+    return FT_ClrDtr(fhandle) == FT_OK;
+}
+bool tftdichip::setRTS()
+{
+    return FT_SetRts(fhandle) == FT_OK;
+}
+bool tftdichip::clearRTS()
+{
+    return FT_ClrRts(fhandle) == FT_OK;
+}
 
-}  // namespace nx::usb
+} // namespace nx::usb

@@ -14,8 +14,20 @@
 namespace nx::usb {
 
 enum fBaudRate : int {
-    fBaud300, fBaud600, fBaud1200, fBaud2400, fBaud4800, fBaud9600, fBaud14400,
-    fBaud19200, fBaud38400, fBaud57600, fBaud115200, fBaud230400, fBaud460800, fBaud921600,
+    fBaud300,
+    fBaud600,
+    fBaud1200,
+    fBaud2400,
+    fBaud4800,
+    fBaud9600,
+    fBaud14400,
+    fBaud19200,
+    fBaud38400,
+    fBaud57600,
+    fBaud115200,
+    fBaud230400,
+    fBaud460800,
+    fBaud921600,
 };
 enum fWordLength : int { fBits8, fBits7 };
 enum fStopBits : int { fStopBits1, fStopBits2 };
@@ -38,7 +50,7 @@ using tftdievent_onSendQueueEmpty = std::function<void(tftdichip* ftdichip)>;
 using tftdievent_onError = std::function<void(tftdichip* ftdichip)>;
 
 class tftdichip {
-public:
+  public:
     FT_HANDLE fhandle = 0;
     bool fconnected = false;
     tftdievent_onReceiveData e_onReceiveData;
@@ -91,4 +103,4 @@ public:
     bool clearRTS();
 };
 
-}  // namespace nx::usb
+} // namespace nx::usb

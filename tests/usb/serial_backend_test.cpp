@@ -5,22 +5,20 @@
 #include "usb/system_ft_driver.h"
 #include "usb/tftdichip.h"
 
-#include <gtest/gtest.h>
-
 #include <chrono>
 #include <cstdlib>
+#include <fcntl.h>
+#include <gtest/gtest.h>
+#include <poll.h>
 #include <string>
 #include <thread>
-
-#include <fcntl.h>
-#include <poll.h>
 #include <unistd.h>
 
 namespace nx::usb {
 namespace {
 
 class PseudoTerminal {
-public:
+  public:
     PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY))
     {
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
@@ -64,7 +62,7 @@ public:
         master_ = -1;
     }
 
-private:
+  private:
     int master_;
     std::string slavePath_;
 };
@@ -91,7 +89,7 @@ DWORD waitForQueue(Device& device, DWORD expected)
 }
 
 class SerialDeviceTest : public ::testing::Test {
-protected:
+  protected:
     PseudoTerminal pty;
     std::unique_ptr<Device> device = openOrFail(pty.slavePath());
 };
@@ -297,5 +295,5 @@ TEST(SerialBackend, LinkTalksToATtyThroughTheSystemDriver)
     EXPECT_FALSE(link.resetDevice()) << "the handle is closed in the driver";
 }
 
-}  // namespace
-}  // namespace nx::usb
+} // namespace
+} // namespace nx::usb

@@ -5,9 +5,8 @@
 #include "usb/tftdichip.h"
 #include "usb/usb_ids.h"
 
-#include <gtest/gtest.h>
-
 #include <cstring>
+#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,7 +22,7 @@ struct Journal {
 };
 
 class StubDevice final : public Device {
-public:
+  public:
     StubDevice(std::string location, std::shared_ptr<Journal> journal)
         : location_(std::move(location)), journal_(std::move(journal))
     {
@@ -72,15 +71,17 @@ public:
     }
     FT_STATUS setEventNotification(DWORD, FtEvent*) override { return FT_NOT_SUPPORTED; }
 
-private:
+  private:
     std::string location_;
     std::shared_ptr<Journal> journal_;
 };
 
 class StubBackend final : public Backend {
-public:
-    explicit StubBackend(std::vector<DeviceInfo> devices, std::shared_ptr<Journal> journal = std::make_shared<Journal>())
-        : devices_(std::make_shared<std::vector<DeviceInfo>>(std::move(devices))), journal_(std::move(journal))
+  public:
+    explicit StubBackend(std::vector<DeviceInfo> devices,
+                         std::shared_ptr<Journal> journal = std::make_shared<Journal>())
+        : devices_(std::make_shared<std::vector<DeviceInfo>>(std::move(devices))),
+          journal_(std::move(journal))
     {
     }
 
@@ -105,14 +106,15 @@ public:
     std::shared_ptr<int> censuses() const { return censuses_; }
     void failOpens(FT_STATUS status) { openStatus_ = status; }
 
-private:
+  private:
     std::shared_ptr<std::vector<DeviceInfo>> devices_;
     std::shared_ptr<Journal> journal_;
     std::shared_ptr<int> censuses_ = std::make_shared<int>(0);
     FT_STATUS openStatus_ = FT_OK;
 };
 
-DeviceInfo device(std::string serial, std::string location, DWORD locId = 0, std::string description = "FT232R USB UART")
+DeviceInfo device(std::string serial, std::string location, DWORD locId = 0,
+                  std::string description = "FT232R USB UART")
 {
     DeviceInfo d;
     d.serialNumber = std::move(serial);
@@ -122,8 +124,7 @@ DeviceInfo device(std::string serial, std::string location, DWORD locId = 0, std
     return d;
 }
 
-template <typename... Backends>
-SystemFtDriver driverOf(std::unique_ptr<Backends>... backends)
+template <typename... Backends> SystemFtDriver driverOf(std::unique_ptr<Backends>... backends)
 {
     std::vector<std::unique_ptr<Backend>> list;
     (list.push_back(std::move(backends)), ...);
@@ -152,7 +153,8 @@ std::vector<std::string> serials(const std::vector<FT_DEVICE_LIST_INFO_NODE>& no
 
 TEST(SystemDriver, ListsBackendsInTheirOrder)
 {
-    auto driver = driverOf(std::make_unique<StubBackend>(std::vector{device("PPE1", "emulated:a"), device("PPE2", "emulated:b")}),
+    auto driver = driverOf(std::make_unique<StubBackend>(
+                               std::vector{device("PPE1", "emulated:a"), device("PPE2", "emulated:b")}),
                            std::make_unique<StubBackend>(std::vector{device("FT1", "/dev/ttyUSB0", 0x0105)}),
                            std::make_unique<StubBackend>(std::vector{device("FT2", "usb:1:6", 0x0106)}));
     EXPECT_EQ(serials(census(driver)), (std::vector<std::string>{"PPE1", "PPE2", "FT1", "FT2"}));
@@ -167,15 +169,25 @@ TEST(SystemDriver, ListsAChipTwoBackendsSeeOnceFromTheFirst)
         std::vector<std::string> listed;
     };
     const Case cases[] = {
-        {"same USB location", device("FT1", "/dev/ttyUSB0", 0x0105, "kernel"), device("FT1", "usb:1:5", 0x0105, "usb"),
+        {"same USB location",
+         device("FT1", "/dev/ttyUSB0", 0x0105, "kernel"),
+         device("FT1", "usb:1:5", 0x0105, "usb"),
          {"FT1"}},
-        {"same location, strings unreadable over USB", device("FT1", "/dev/ttyUSB0", 0x0105),
-         device("", "usb:1:5", 0x0105), {"FT1"}},
-        {"no location, same serial and id", device("FT1", "/dev/ttyUSB0", 0), device("FT1", "usb:1:5", 0x0105),
+        {"same location, strings unreadable over USB",
+         device("FT1", "/dev/ttyUSB0", 0x0105),
+         device("", "usb:1:5", 0x0105),
          {"FT1"}},
-        {"clones sharing a serial at two locations", device("A50285BI", "/dev/ttyUSB0", 0x0105),
-         device("A50285BI", "usb:1:7", 0x0107), {"A50285BI", "A50285BI"}},
-        {"no location, different chips", device("FT1", "/dev/ttyUSB0", 0), device("FT2", "usb:1:5", 0x0105),
+        {"no location, same serial and id",
+         device("FT1", "/dev/ttyUSB0", 0),
+         device("FT1", "usb:1:5", 0x0105),
+         {"FT1"}},
+        {"clones sharing a serial at two locations",
+         device("A50285BI", "/dev/ttyUSB0", 0x0105),
+         device("A50285BI", "usb:1:7", 0x0107),
+         {"A50285BI", "A50285BI"}},
+        {"no location, different chips",
+         device("FT1", "/dev/ttyUSB0", 0),
+         device("FT2", "usb:1:5", 0x0105),
          {"FT1", "FT2"}},
         {"no location, empty serials", device("", "/dev/ttyUSB0", 0), device("", "usb:1:5", 0), {"", ""}},
     };
@@ -186,7 +198,8 @@ TEST(SystemDriver, ListsAChipTwoBackendsSeeOnceFromTheFirst)
         const auto nodes = census(driver);
         EXPECT_EQ(serials(nodes), c.listed);
         if (c.listed.size() == 1) {
-            EXPECT_STREQ(nodes[0].Description, c.kernel.description.c_str()) << "the kernel's listing is kept";
+            EXPECT_STREQ(nodes[0].Description, c.kernel.description.c_str())
+                << "the kernel's listing is kept";
         }
     }
 }
@@ -282,7 +295,8 @@ TEST(SystemDriver, OpenFailuresCarryTheirStatus)
 {
     auto refusing = std::make_unique<StubBackend>(std::vector{device("PPBUSY", "busy")});
     refusing->failOpens(FT_DEVICE_NOT_OPENED);
-    auto driver = driverOf(std::make_unique<StubBackend>(std::vector{device("PP0001", "a")}), std::move(refusing));
+    auto driver =
+        driverOf(std::make_unique<StubBackend>(std::vector{device("PP0001", "a")}), std::move(refusing));
     struct Case {
         const char* name;
         const char* arg;
@@ -319,7 +333,8 @@ TEST(SystemDriver, ADeviceIsOpenOnceUntilClosed)
 TEST(SystemDriver, CallsReachTheDeviceOfTheirHandle)
 {
     auto journal = std::make_shared<Journal>();
-    auto driver = driverOf(std::make_unique<StubBackend>(std::vector{device("A", "a"), device("B", "b")}, journal));
+    auto driver =
+        driverOf(std::make_unique<StubBackend>(std::vector{device("A", "a"), device("B", "b")}, journal));
     FT_HANDLE a = 0;
     FT_HANDLE b = 0;
     ASSERT_EQ(driver.OpenEx("A", FT_OPEN_BY_SERIAL_NUMBER, &a), FT_OK);
@@ -370,7 +385,8 @@ TEST(SystemDriver, BadArgumentsAreRefusedBeforeTheDevice)
 // The link sees the system driver through the FT_* calls.
 TEST(SystemDriver, LinkListsAndOpensThroughIt)
 {
-    auto driver = driverOf(std::make_unique<StubBackend>(std::vector{device("PP0001", "a"), device("XY0002", "b")}));
+    auto driver =
+        driverOf(std::make_unique<StubBackend>(std::vector{device("PP0001", "a"), device("XY0002", "b")}));
     ScopedFtDriver scope(driver);
     tftdichip link;
     std::uint32_t count = 0;
@@ -392,8 +408,9 @@ TEST(UsbIds, ProductIdsGiveTheChipFamily)
         WORD pid;
         DWORD type;
     };
-    const Case cases[] = {{0x6001, FT_DEVICE_232R},    {0x6010, FT_DEVICE_2232H}, {0x6011, FT_DEVICE_4232H},
-                          {0x6014, FT_DEVICE_232H},    {0x6015, FT_DEVICE_X_SERIES}, {0x6006, FT_DEVICE_UNKNOWN},
+    const Case cases[] = {{0x6001, FT_DEVICE_232R},     {0x6010, FT_DEVICE_2232H},
+                          {0x6011, FT_DEVICE_4232H},    {0x6014, FT_DEVICE_232H},
+                          {0x6015, FT_DEVICE_X_SERIES}, {0x6006, FT_DEVICE_UNKNOWN},
                           {0x0000, FT_DEVICE_UNKNOWN}};
     for (const Case& c : cases) {
         SCOPED_TRACE("pid " + std::to_string(c.pid));
@@ -403,5 +420,5 @@ TEST(UsbIds, ProductIdsGiveTheChipFamily)
     EXPECT_EQ(usbLocationId(3, 127), 0x037Fu);
 }
 
-}  // namespace
-}  // namespace nx::usb
+} // namespace
+} // namespace nx::usb

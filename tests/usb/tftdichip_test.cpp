@@ -5,11 +5,10 @@
 #include "usb/recording_ft_driver.h"
 #include "usb/tftdichip.h"
 
-#include <gmock/gmock.h>
-#include <gtest/gtest.h>
-
 #include <cstring>
 #include <functional>
+#include <gmock/gmock.h>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -19,7 +18,7 @@ namespace {
 using ::testing::IsEmpty;
 
 class LinkTest : public ::testing::Test {
-protected:
+  protected:
     FtCall last() const
     {
         const std::vector<FtCall> calls = driver.calls();
@@ -94,12 +93,17 @@ TEST_F(LinkTest, FlowControlAndPurgeTranslateThroughTheirTables)
         FtCall handed;
     };
     const Case cases[] = {
-        {"none", [](tftdichip& l) { return l.setFlowControl(fFlowNone, 0, 0); }, {"SetFlowControl", {4, 0, 0, 0}, {}}},
-        {"rts/cts", [](tftdichip& l) { return l.setFlowControl(fFlowRTSCTS, 1, 2); },
+        {"none",
+         [](tftdichip& l) { return l.setFlowControl(fFlowNone, 0, 0); },
+         {"SetFlowControl", {4, 0, 0, 0}, {}}},
+        {"rts/cts",
+         [](tftdichip& l) { return l.setFlowControl(fFlowRTSCTS, 1, 2); },
          {"SetFlowControl", {4, 0x0100, 1, 2}, {}}},
-        {"dtr/dsr", [](tftdichip& l) { return l.setFlowControl(fFlowDTRDSR, 0, 0); },
+        {"dtr/dsr",
+         [](tftdichip& l) { return l.setFlowControl(fFlowDTRDSR, 0, 0); },
          {"SetFlowControl", {4, 0x0200, 0, 0}, {}}},
-        {"xon/xoff", [](tftdichip& l) { return l.setFlowControl(fFlowXONXOFF, 17, 19); },
+        {"xon/xoff",
+         [](tftdichip& l) { return l.setFlowControl(fFlowXONXOFF, 17, 19); },
          {"SetFlowControl", {4, 0x0400, 17, 19}, {}}},
         {"purge send", [](tftdichip& l) { return l.purgeQueue(fSendQueue); }, {"Purge", {4, 2}, {}}},
         {"purge receive", [](tftdichip& l) { return l.purgeQueue(fReceiveQueue); }, {"Purge", {4, 1}, {}}},
@@ -166,7 +170,8 @@ TEST_F(LinkTest, OpenWhileOpenRaisesAndKeepsTheOpenDevice)
         std::string message;
     };
     const Case cases[] = {
-        {[](tftdichip& l) { l.openDeviceBySerial("PP000002"); }, "tftdichip.openDeviceBySerial: Already open"},
+        {[](tftdichip& l) { l.openDeviceBySerial("PP000002"); },
+         "tftdichip.openDeviceBySerial: Already open"},
         {[](tftdichip& l) { l.openDeviceByDescription("FT232R USB UART"); },
          "tftdichip.openDeviceByDescription: Already open"},
     };
@@ -229,7 +234,8 @@ TEST_F(LinkTest, PresenceProbeClosesItsOwnHandleAndTouchesNoField)
     driver.clearCalls();
     driver.failWith("OpenEx", FT_DEVICE_NOT_FOUND);
     EXPECT_FALSE(link.isPresentBySerial("PP000002"));
-    EXPECT_EQ(driver.calls(), (std::vector<FtCall>{{"OpenEx", {1}, "PP000002"}})) << "no close without an open";
+    EXPECT_EQ(driver.calls(), (std::vector<FtCall>{{"OpenEx", {1}, "PP000002"}}))
+        << "no close without an open";
 }
 
 // Every other operation hands over fhandle as it is, open or not, and is true
@@ -380,11 +386,10 @@ TEST_F(LinkTest, DeviceInfoSplitsTheIdAndMapsTheTypeCode)
         DWORD code;
         fDevice device;
     };
-    const Case cases[] = {{0, fDevice232BM},   {1, fDevice232AM},   {2, fDevice100AX},
-                          {3, fDeviceUnknown}, {4, fDevice2232C},   {5, fDevice232R},
-                          {6, fDeviceUnknown}, {200, fDeviceUnknown}};
+    const Case cases[] = {{0, fDevice232BM}, {1, fDevice232AM}, {2, fDevice100AX},   {3, fDeviceUnknown},
+                          {4, fDevice2232C}, {5, fDevice232R},  {6, fDeviceUnknown}, {200, fDeviceUnknown}};
     driver.deviceId = 0x0403ABCD;
-    driver.deviceSerial = "PP34567890123456";  // fills the 16 characters
+    driver.deviceSerial = "PP34567890123456"; // fills the 16 characters
     driver.deviceDescription = "Nivex meter";
     link.fhandle = 2;
     for (const Case& c : cases) {
@@ -439,7 +444,8 @@ TEST_F(LinkTest, DeviceListHoldsEveryNodeInOrder)
         ASSERT_NE(list, nullptr);
         for (std::size_t i = 0; i < n; ++i) {
             // Callers step through the block 100 bytes at a time.
-            const auto* entry = reinterpret_cast<const ftdiDeviceNode*>(reinterpret_cast<const char*>(list) + 100 * i);
+            const auto* entry =
+                reinterpret_cast<const ftdiDeviceNode*>(reinterpret_cast<const char*>(list) + 100 * i);
             EXPECT_STREQ(entry->SerialNumber, ("PP" + std::to_string(1000 + i)).c_str());
             EXPECT_EQ(entry->Type, DWORD(i % 7));
         }
@@ -489,5 +495,5 @@ TEST_F(LinkTest, ReceiveEventsAreNotAvailableYet)
     EXPECT_THAT(driver.calls(), IsEmpty()) << driver.callLog();
 }
 
-}  // namespace
-}  // namespace nx::usb
+} // namespace
+} // namespace nx::usb

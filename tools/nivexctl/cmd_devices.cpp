@@ -1,12 +1,10 @@
 // nivexctl devices: every FTDI device the driver layer sees, as the link lists them.
 
-#include "tools/nivexctl/commands.h"
-
 #include "base/text8.h"
+#include "tools/nivexctl/commands.h"
 #include "usb/tftdichip.h"
 
 #include <QString>
-
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -27,15 +25,14 @@ QString typeName(nx::usb::DWORD type)
 }
 
 // A node's text field ends at its zero byte, or fills the field.
-template <std::size_t N>
-QString fieldText(const char (&field)[N])
+template <std::size_t N> QString fieldText(const char (&field)[N])
 {
     return nx::fromText8(std::string_view(field, strnlen(field, N)));
 }
 
 // Owns the link's device list from the call that fills it.
 class DeviceList {
-public:
+  public:
     explicit DeviceList(nx::usb::tftdichip& link) : link_(link) {}
     ~DeviceList() { link_.destroyDeviceInfoList(nodes); }
     DeviceList(const DeviceList&) = delete;
@@ -44,11 +41,11 @@ public:
     std::uint32_t count = 0;
     nx::usb::pftdiDeviceList nodes = nullptr;
 
-private:
+  private:
     nx::usb::tftdichip& link_;
 };
 
-}  // namespace
+} // namespace
 
 int runDevices(const QStringList& args)
 {
@@ -86,4 +83,4 @@ int runDevices(const QStringList& args)
     return 0;
 }
 
-}  // namespace nivexctl
+} // namespace nivexctl
