@@ -2,6 +2,7 @@
 
 #include <algorithm>
 #include <cstring>
+#include <optional>
 #include <string_view>
 #include <utility>
 
@@ -107,30 +108,39 @@ FT_STATUS SystemFtDriver::OpenEx(const char* arg, DWORD flags, FT_HANDLE* handle
     if (flags != FT_OPEN_BY_SERIAL_NUMBER && flags != FT_OPEN_BY_DESCRIPTION)
         return FT_INVALID_PARAMETER;
     const std::string_view wanted(arg);
-    const auto matches = [&](const Listed& l) {
-        return (flags == FT_OPEN_BY_SERIAL_NUMBER ? l.info.serialNumber : l.info.description) == wanted;
+    const auto lookUp = [&](const std::vector<Listed>& census) -> std::optional<Listed> {
+        for (const Listed& l : census)
+            if ((flags == FT_OPEN_BY_SERIAL_NUMBER ? l.info.serialNumber : l.info.description) == wanted)
+                return l;
+        return std::nullopt;
     };
 
-    std::vector<Listed> census;
+    std::vector<Listed> last;
     {
         std::lock_guard lock(mutex_);
-        census = census_;
+        last = census_;
     }
-    auto found = std::find_if(census.begin(), census.end(), matches);
-    if (found == census.end()) {
-        census = takeCensus();
-        found = std::find_if(census.begin(), census.end(), matches);
-        if (found == census.end())
-            return FT_DEVICE_NOT_FOUND;
+    if (const std::optional<Listed> listed = lookUp(last)) {
+        const FT_STATUS status = openListed(*listed, handle);
+        // Gone from where the last census saw it (unplugged, or back under another
+        // tty name): look again below.
+        if (status != FT_DEVICE_NOT_FOUND)
+            return status;
     }
+    const std::optional<Listed> listed = lookUp(takeCensus());
+    return listed ? openListed(*listed, handle) : FT_DEVICE_NOT_FOUND;
+}
+
+FT_STATUS SystemFtDriver::openListed(const Listed& listed, FT_HANDLE* handle)
+{
     {
         // One open per device, as with the vendor's driver.
         std::lock_guard lock(mutex_);
-        if (openHandleOf(*found) != 0)
+        if (openHandleOf(listed) != 0)
             return FT_DEVICE_NOT_OPENED;
     }
     FT_STATUS status = FT_OK;
-    std::unique_ptr<Device> device = found->backend->open(found->info, &status);
+    std::unique_ptr<Device> device = listed.backend->open(listed.info, &status);
     if (device == nullptr)
         return status == FT_OK ? FT_DEVICE_NOT_OPENED : status;
 
@@ -138,7 +148,7 @@ FT_STATUS SystemFtDriver::OpenEx(const char* arg, DWORD flags, FT_HANDLE* handle
     const FT_HANDLE assigned = nextHandle_++;
     if (nextHandle_ == 0)
         nextHandle_ = 1;
-    open_.emplace(assigned, Open{found->info, found->backend, std::move(device)});
+    open_.emplace(assigned, Open{listed.info, listed.backend, std::move(device)});
     *handle = assigned;
     return FT_OK;
 }

@@ -60,6 +60,7 @@ class SystemFtDriver final : public FtDriver {
     };
 
     std::vector<Listed> takeCensus();
+    FT_STATUS openListed(const Listed& listed, FT_HANDLE* handle);
     std::shared_ptr<Device> find(FT_HANDLE handle);
     FT_HANDLE openHandleOf(const Listed& listed) const; // 0 when not open
     template <typename Call> FT_STATUS onDevice(FT_HANDLE handle, Call call);

@@ -5,6 +5,7 @@
 #include "usb/tftdichip.h"
 #include "usb/usb_ids.h"
 
+#include <algorithm>
 #include <cstring>
 #include <gtest/gtest.h>
 #include <map>
@@ -95,6 +96,11 @@ class StubBackend final : public Backend {
     {
         if (openStatus_ != FT_OK) {
             *status = openStatus_;
+            return nullptr;
+        }
+        const auto present = [&](const DeviceInfo& d) { return d.location == device.location; };
+        if (std::none_of(devices_->begin(), devices_->end(), present)) {
+            *status = FT_DEVICE_NOT_FOUND;
             return nullptr;
         }
         *status = FT_OK;
@@ -289,6 +295,25 @@ TEST(SystemDriver, OpenFindsADeviceAttachedSinceTheLastCensus)
     devices->push_back(device("PP0009", "late"));
     FT_HANDLE handle = 0;
     EXPECT_EQ(driver.OpenEx("PP0009", FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+}
+
+TEST(SystemDriver, OpenFindsADeviceThatMovedSinceTheLastCensus)
+{
+    auto backend = std::make_unique<StubBackend>(std::vector{device("PP0009", "/dev/ttyUSB0")});
+    const auto devices = backend->devices();
+    const auto censuses = backend->censuses();
+    auto driver = driverOf(std::move(backend));
+    ASSERT_EQ(census(driver).size(), 1u);
+    // Replugged: the same meter is now another tty.
+    *devices = {device("PP0009", "/dev/ttyUSB1")};
+    FT_HANDLE handle = 0;
+    EXPECT_EQ(driver.OpenEx("PP0009", FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_OK);
+    EXPECT_EQ(*censuses, 2);
+    // Unplugged: not found, after one more look.
+    *devices = {};
+    ASSERT_EQ(driver.Close(handle), FT_OK);
+    EXPECT_EQ(driver.OpenEx("PP0009", FT_OPEN_BY_SERIAL_NUMBER, &handle), FT_DEVICE_NOT_FOUND);
+    EXPECT_EQ(*censuses, 3);
 }
 
 TEST(SystemDriver, OpenFailuresCarryTheirStatus)
