@@ -23,8 +23,10 @@ void useOwnLockFolder()
 {
     if (!qEnvironmentVariableIsEmpty("FIREBIRD_LOCK"))
         return;
-    const QString folder = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation)
-                           + QStringLiteral("/firebird");
+    const QString runtime = QStandardPaths::writableLocation(QStandardPaths::RuntimeLocation);
+    if (runtime.isEmpty())
+        return;
+    const QString folder = runtime + QStringLiteral("/firebird");
     if (QDir().mkpath(folder))
         qputenv("FIREBIRD_LOCK", QFile::encodeName(folder));
 }
