@@ -17,6 +17,7 @@
 
 #include <chrono>
 #include <cstdio>
+#include <cstdlib>
 #include <cstring>
 #include <stdexcept>
 #include <string>
@@ -146,7 +147,7 @@ int main(int argc, char** argv)
     QCoreApplication app(argc, argv);
     for (int i = 1; i < argc; ++i) {
         if (std::strncmp(argv[i], "--records=", 10) == 0) {
-            gRecords = std::stoi(argv[i] + 10);
+            gRecords = std::atoi(argv[i] + 10);
             for (int j = i; j + 1 < argc; ++j)
                 argv[j] = argv[j + 1];
             --argc;
@@ -154,7 +155,7 @@ int main(int argc, char** argv)
         }
     }
     if (gRecords <= 0) {
-        std::fprintf(stderr, "--records must be positive\n");
+        std::fprintf(stderr, "bench_store: --records wants a positive number\n");
         return 64;
     }
     benchmark::Initialize(&argc, argv);
