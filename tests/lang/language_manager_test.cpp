@@ -205,14 +205,15 @@ TEST(Switching, FileSpoiledAfterListingKeepsTheCurrentLanguage)
 
 TEST(RuntimeTexts, DesignTextsExactlyAndNothingBeyondTheList)
 {
+    const int beyond = static_cast<int>(kDesignedLexicon.size());
     const std::pair<int, const char*> cases[] = {{0, "Microsoft Office Excel not installed"},
                                                  {1, "Open Office Calc  not installed"},
                                                  {3, "Nivex coffee & cocoa"},
                                                  {5, "Temperature"},
                                                  {6, "Moisture"},
                                                  {7, ""},
-                                                 {8, ""},
-                                                 {1000, ""},
+                                                 {beyond, ""},
+                                                 {beyond + 1000, ""},
                                                  {-1, ""}};
     for (const auto& [number, english] : cases) {
         SCOPED_TRACE(number);
