@@ -12,9 +12,7 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-
 #include <benchmark/benchmark.h>
-
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -42,12 +40,16 @@ struct Record {
 // Twenty results per sample, species 1..16, two seconds apart as the meter stores them.
 Record record(int i)
 {
-    return {i % 16 + 1, i / 20 + 1, QDateTime(QDate(2024, 1, 1), QTime(6, 0)).addSecs(2 * i),
-            10.0f + float(i % 50) / 10, 20.0f + float(i % 7), i};
+    return {i % 16 + 1,
+            i / 20 + 1,
+            QDateTime(QDate(2024, 1, 1), QTime(6, 0)).addSecs(2 * i),
+            10.0f + float(i % 50) / 10,
+            20.0f + float(i % 7),
+            i};
 }
 
 class FreshCopy {
-public:
+  public:
     FreshCopy()
     {
         const QString shipped = qEnvironmentVariableIsEmpty("NX_PROGRAM_DIR")
@@ -55,11 +57,12 @@ public:
                                     : qEnvironmentVariable("NX_PROGRAM_DIR") + QStringLiteral("/NXbase.fb");
         if (!dir_.isValid() || !QFile::copy(shipped, programPath() + QStringLiteral("NXbase.fb")))
             throw std::runtime_error("cannot copy " + shipped.toStdString());
-        QFile::setPermissions(programPath() + QStringLiteral("NXbase.fb"), QFile::ReadOwner | QFile::WriteOwner);
+        QFile::setPermissions(programPath() + QStringLiteral("NXbase.fb"),
+                              QFile::ReadOwner | QFile::WriteOwner);
     }
     QString programPath() const { return dir_.path() + QLatin1Char('/'); }
 
-private:
+  private:
     QTemporaryDir dir_;
 };
 
@@ -78,8 +81,8 @@ void BM_DownloadProcedures(benchmark::State& state)
         const auto start = std::chrono::steady_clock::now();
         for (int i = 0; i < gRecords; ++i) {
             const Record r = record(i);
-            const int idob = db.updateObiekt({nx::store::kMoistureDevice, r.species, QString(), QStringLiteral("Arabica"),
-                                              QString(), r.sampleNumber});
+            const int idob = db.updateObiekt({nx::store::kMoistureDevice, r.species, QString(),
+                                              QStringLiteral("Arabica"), QString(), r.sampleNumber});
             db.wynikiUi({idob, r.when, r.moisture, r.temperature, r.recordNumber, 0, 0, QString()});
         }
         const std::chrono::duration<double> took = std::chrono::steady_clock::now() - start;
@@ -101,13 +104,15 @@ void BM_PlainInsert(benchmark::State& state)
             throw std::runtime_error(connection.lastError().text().toStdString());
         {
             QSqlQuery object(connection);
-            check(object.prepare("insert into OBIEKTY (IDDEV, IDO_INDEV, NAZWA_DEV, NAZWA_LONG, OPIS, REZI1, REZI2, "
-                                 "DATA_DODANIA) values (1, ?, '', 'Arabica', '', ?, 0, current_timestamp) "
-                                 "returning IDOB"),
+            check(object.prepare(
+                      "insert into OBIEKTY (IDDEV, IDO_INDEV, NAZWA_DEV, NAZWA_LONG, OPIS, REZI1, REZI2, "
+                      "DATA_DODANIA) values (1, ?, '', 'Arabica', '', ?, 0, current_timestamp) "
+                      "returning IDOB"),
                   object);
             QSqlQuery result(connection);
-            check(result.prepare("insert into WYNIKI (IDOB, DATACZAS, DATA_IMPORT, DANE1, DANE2, DANE3, DANE4, REZI1, "
-                                 "REZC) values (?, ?, current_timestamp, ?, ?, ?, 0, 0, '')"),
+            check(result.prepare(
+                      "insert into WYNIKI (IDOB, DATACZAS, DATA_IMPORT, DANE1, DANE2, DANE3, DANE4, REZI1, "
+                      "REZC) values (?, ?, current_timestamp, ?, ?, ?, 0, 0, '')"),
                   result);
             QHash<qint64, int> objects;
             for (int i = 0; i < gRecords; ++i) {
@@ -140,7 +145,7 @@ void BM_PlainInsert(benchmark::State& state)
 BENCHMARK(BM_DownloadProcedures)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainInsert)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -168,7 +173,8 @@ int main(int argc, char** argv)
     benchmark::Shutdown();
     if (gProcedureSeconds > 0 && gInsertSeconds > 0) {
         std::printf("\n%d moisture records\n", gRecords);
-        std::printf("  procedures, one commit each: %10.1f us per record\n", gProcedureSeconds * 1e6 / gRecords);
+        std::printf("  procedures, one commit each: %10.1f us per record\n",
+                    gProcedureSeconds * 1e6 / gRecords);
         std::printf("  plain insert, one commit:    %10.1f us per record\n", gInsertSeconds * 1e6 / gRecords);
         std::printf("  ratio procedures / insert:   %10.1f\n", gProcedureSeconds / gInsertSeconds);
     }

@@ -7,7 +7,6 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
-
 #include <algorithm>
 
 namespace nx::meter {
@@ -27,7 +26,7 @@ bool toInteger(const QString& text, int& value)
     return ok;
 }
 
-}  // namespace
+} // namespace
 
 QString decodeText(const QByteArray& bytes)
 {
@@ -59,8 +58,8 @@ QStringList splitLines(const QString& text)
         while (end < text.size() && text[end] != QLatin1Char('\r') && text[end] != QLatin1Char('\n'))
             ++end;
         lines.append(text.mid(start, end - start));
-        if (end < text.size() && text[end] == QLatin1Char('\r') && end + 1 < text.size()
-            && text[end + 1] == QLatin1Char('\n'))
+        if (end < text.size() && text[end] == QLatin1Char('\r') && end + 1 < text.size() &&
+            text[end + 1] == QLatin1Char('\n'))
             ++end;
         start = end + 1;
     }
@@ -71,9 +70,10 @@ void SpeciesTable::load(const QString& path)
 {
     QFile file(path);
     if (!file.open(QIODevice::ReadOnly))
-        throw Exception(QStringLiteral("Cannot open file \"%1\". %2")
-                            .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), file.errorString())
-                            .toStdString());
+        throw Exception(
+            QStringLiteral("Cannot open file \"%1\". %2")
+                .arg(QDir::toNativeSeparators(QFileInfo(path).absoluteFilePath()), file.errorString())
+                .toStdString());
     const QStringList lines = splitLines(decodeText(file.readAll()));
     file.close();
 
@@ -84,7 +84,8 @@ void SpeciesTable::load(const QString& path)
         const QString numberText = hash < 0 ? QString() : line.left(hash);
         int row = 0;
         if (!toInteger(numberText, row))
-            throw Exception(QStringLiteral("'%1' is not a valid integer value").arg(numberText).toStdString());
+            throw Exception(
+                QStringLiteral("'%1' is not a valid integer value").arg(numberText).toStdString());
         auto& cells = rows_[row];
         cells[0] = numberText;
         // Each name ends with "#"; the step that finds no further "#" empties its column,
@@ -114,4 +115,4 @@ QString SpeciesTable::name(int languageNumber, int speciesNumber) const
     return languageNumber < 0 ? QString() : cell(languageNumber + 1, speciesNumber);
 }
 
-}  // namespace nx::meter
+} // namespace nx::meter

@@ -7,7 +7,6 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QStandardPaths>
-
 #include <atomic>
 
 namespace nx::store {
@@ -37,7 +36,7 @@ QString nextConnectionName()
     return QStringLiteral("nx_store_%1").arg(++counter);
 }
 
-}  // namespace
+} // namespace
 
 Database::Database()
     : connectionName_(nextConnectionName()), objects_(std::make_unique<ObjectsModel>(*this)),
@@ -69,7 +68,8 @@ void Database::open(const QString& programPath)
     fileName_ = programPath + QString::fromLatin1(kFileName);
     const QString native = QDir::toNativeSeparators(fileName_);
     auto failure = [&](const QString& reason) {
-        return Exception(QStringLiteral("Cannot open the database \"%1\". %2").arg(native, reason).toStdString());
+        return Exception(
+            QStringLiteral("Cannot open the database \"%1\". %2").arg(native, reason).toStdString());
     };
 
     const QFileInfo file(fileName_);
@@ -105,16 +105,16 @@ void Database::open(const QString& programPath)
     }
 
     try {
-        QSqlQuery configuration = readQuery(connection(), "select IDD from KONFIGURACJA order by IDD",
-                                            "Reading the configuration");
+        QSqlQuery configuration =
+            readQuery(connection(), "select IDD from KONFIGURACJA order by IDD", "Reading the configuration");
         execute(configuration, "Reading the configuration");
         if (!configuration.next())
             throw Exception("The configuration table KONFIGURACJA has no row.");
         configurationId_ = configuration.value(0).toInt();
         configuration.finish();
 
-        QSqlQuery devices = readQuery(connection(), "select IDDEV from VLMDEVICES order by IDDEV",
-                                      "Reading the devices");
+        QSqlQuery devices =
+            readQuery(connection(), "select IDDEV from VLMDEVICES order by IDDEV", "Reading the devices");
         execute(devices, "Reading the devices");
         devices_.clear();
         while (devices.next())
@@ -162,14 +162,16 @@ void Database::begin(const char* what)
 {
     QSqlDatabase db = connection();
     if (!db.transaction())
-        throw Exception(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), errorText(db.lastError())).toStdString());
+        throw Exception(
+            QStringLiteral("%1: %2").arg(QString::fromLatin1(what), errorText(db.lastError())).toStdString());
 }
 
 void Database::commit(const char* what)
 {
     QSqlDatabase db = connection();
     if (!db.commit())
-        throw Exception(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), errorText(db.lastError())).toStdString());
+        throw Exception(
+            QStringLiteral("%1: %2").arg(QString::fromLatin1(what), errorText(db.lastError())).toStdString());
 }
 
 void Database::rollback() noexcept
@@ -180,7 +182,8 @@ void Database::rollback() noexcept
 
 int Database::readLanguage()
 {
-    QSqlQuery query = readQuery(connection(), "select LANG from KONFIGURACJA where IDD = ?", "Reading the language");
+    QSqlQuery query =
+        readQuery(connection(), "select LANG from KONFIGURACJA where IDD = ?", "Reading the language");
     query.addBindValue(configurationId_);
     execute(query, "Reading the language");
     if (!query.next()) {
@@ -193,8 +196,8 @@ int Database::readLanguage()
 void Database::writeLanguage(int index)
 {
     inTransaction("Storing the language", [&] {
-        QSqlQuery query =
-            writeQuery(connection(), "update KONFIGURACJA set LANG = ? where IDD = ?", "Storing the language");
+        QSqlQuery query = writeQuery(connection(), "update KONFIGURACJA set LANG = ? where IDD = ?",
+                                     "Storing the language");
         query.addBindValue(index);
         query.addBindValue(configurationId_);
         execute(query, "Storing the language");
@@ -219,7 +222,8 @@ int Database::currentDevice() const
 
 int Database::callObjectProcedure(const char* procedure, const ObjectParams& params)
 {
-    const QString sql = QStringLiteral("execute procedure %1(?, ?, ?, ?, ?, ?)").arg(QString::fromLatin1(procedure));
+    const QString sql =
+        QStringLiteral("execute procedure %1(?, ?, ?, ?, ?, ?)").arg(QString::fromLatin1(procedure));
     return inTransaction(procedure, [&] {
         QSqlQuery query = writeQuery(connection(), sql, procedure);
         query.addBindValue(params.iddev);
@@ -230,7 +234,8 @@ int Database::callObjectProcedure(const char* procedure, const ObjectParams& par
         query.addBindValue(params.rezi1);
         execute(query, procedure);
         if (!query.next() || query.value(0).isNull())
-            throw Exception(QStringLiteral("%1 returned no object.").arg(QString::fromLatin1(procedure)).toStdString());
+            throw Exception(
+                QStringLiteral("%1 returned no object.").arg(QString::fromLatin1(procedure)).toStdString());
         return query.value(0).toInt();
     });
 }
@@ -339,4 +344,4 @@ QList<QSqlRecord> Database::reportResults(int idob)
     return fetchRecords(query, "Reading the report results");
 }
 
-}  // namespace nx::store
+} // namespace nx::store

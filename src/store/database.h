@@ -8,7 +8,6 @@
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
-
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -52,7 +51,7 @@ struct ChartPoint {
 // failure later keeps what was stored before it. Errors are nx::Exception with the
 // database's own reason in the text.
 class Database {
-public:
+  public:
     static constexpr const char* kFileName = "NXbase.fb";
 
     Database();
@@ -109,10 +108,9 @@ public:
 
     // Used by the views: runs `work` in one transaction begun before anything is
     // prepared in it, commits, and rolls back on any error.
-    template <typename Work>
-    auto inTransaction(const char* what, Work&& work);
+    template <typename Work> auto inTransaction(const char* what, Work&& work);
 
-private:
+  private:
     void begin(const char* what);
     void commit(const char* what);
     void rollback() noexcept;
@@ -128,8 +126,7 @@ private:
     std::unique_ptr<ResultsModel> results_;
 };
 
-template <typename Work>
-auto Database::inTransaction(const char* what, Work&& work)
+template <typename Work> auto Database::inTransaction(const char* what, Work&& work)
 {
     begin(what);
     try {
@@ -147,4 +144,4 @@ auto Database::inTransaction(const char* what, Work&& work)
     }
 }
 
-}  // namespace nx::store
+} // namespace nx::store

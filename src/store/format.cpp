@@ -2,7 +2,6 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
-
 #include <cmath>
 
 namespace nx::store {
@@ -31,8 +30,8 @@ QString formatTimestamp(const QDateTime& value, const QLocale& locale)
     static const QRegularExpression zoneToken(QStringLiteral("\\s*\\bt+\\b"));
     QString timeFormat = locale.timeFormat(QLocale::LongFormat);
     timeFormat.remove(zoneToken);
-    return locale.toString(value.date(), QLocale::ShortFormat) + QLatin1Char(' ')
-           + locale.toString(value.time(), timeFormat.trimmed());
+    return locale.toString(value.date(), QLocale::ShortFormat) + QLatin1Char(' ') +
+           locale.toString(value.time(), timeFormat.trimmed());
 }
 
-}  // namespace nx::store
+} // namespace nx::store

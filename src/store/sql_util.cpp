@@ -11,7 +11,7 @@ namespace {
     throw Exception(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), errorText(error)).toStdString());
 }
 
-}  // namespace
+} // namespace
 
 QString errorText(const QSqlError& error)
 {
@@ -67,4 +67,4 @@ QList<QSqlRecord> fetchRecords(QSqlQuery& query, const char* what)
     return records;
 }
 
-}  // namespace nx::store
+} // namespace nx::store

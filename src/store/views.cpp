@@ -7,7 +7,6 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlRecord>
-
 #include <algorithm>
 
 namespace nx::store {
@@ -19,12 +18,13 @@ Exception error(const QString& text)
     return Exception(text.toStdString());
 }
 
-}  // namespace
+} // namespace
 
 TableView::TableView(Database& database, QString table, QString keyColumn, QString markColumn,
                      QString unsortedSql, QObject* parent)
     : QAbstractTableModel(parent), database_(database), table_(std::move(table)),
-      keyColumn_(std::move(keyColumn)), markColumn_(std::move(markColumn)), unsortedSql_(std::move(unsortedSql))
+      keyColumn_(std::move(keyColumn)), markColumn_(std::move(markColumn)),
+      unsortedSql_(std::move(unsortedSql))
 {
 }
 
@@ -147,12 +147,14 @@ void TableView::run(int parameter, const QString& sortClause)
     QSqlDatabase db = database_.connection();
     QString sql = unsortedSql_;
     if (!sortClause.isEmpty()) {
-        static const QRegularExpression clauseShape(QStringLiteral("^([A-Za-z_][A-Za-z0-9_$]*) (asc|desc) $"));
+        static const QRegularExpression clauseShape(
+            QStringLiteral("^([A-Za-z_][A-Za-z0-9_$]*) (asc|desc) $"));
         const QRegularExpressionMatch match = clauseShape.match(sortClause);
         if (!match.hasMatch() || !db.record(table_).contains(match.captured(1)))
-            throw error(QStringLiteral("\"%1\" is not a sort order of %2: a column name followed by \" asc \" "
-                                       "or \" desc \" is expected.")
-                            .arg(sortClause, table_));
+            throw error(
+                QStringLiteral("\"%1\" is not a sort order of %2: a column name followed by \" asc \" "
+                               "or \" desc \" is expected.")
+                    .arg(sortClause, table_));
         sql += QStringLiteral(" order by ") + sortClause;
     }
 
@@ -170,7 +172,8 @@ void TableView::run(int parameter, const QString& sortClause)
         keyIndex_ = int(columns_.indexOf(keyColumn_));
         markIndex_ = int(columns_.indexOf(markColumn_));
         if (keyIndex_ < 0 || markIndex_ < 0)
-            throw error(QStringLiteral("The table %1 lacks the column %2 or %3.").arg(table_, keyColumn_, markColumn_));
+            throw error(QStringLiteral("The table %1 lacks the column %2 or %3.")
+                            .arg(table_, keyColumn_, markColumn_));
         cursor_ = std::move(cursor);
         fetchStep(kFetchStep);
     } catch (...) {
@@ -241,14 +244,18 @@ void TableView::toggleMark(int row)
     // A set mark of any value clears; 1 - value would leave a mark of 2 set.
     const int marked = old.isValid() && old.toInt() != 0 ? 0 : 1;
     const int rowKey = key(row);
-    const QString sql = QStringLiteral("update %1 set %2 = ? where %3 = ?").arg(table_, markColumn_, keyColumn_);
+    const QString sql =
+        QStringLiteral("update %1 set %2 = ? where %3 = ?").arg(table_, markColumn_, keyColumn_);
     database_.inTransaction("Marking a row", [&] {
         QSqlQuery query = writeQuery(database_.connection(), sql, "Marking a row");
         query.addBindValue(marked);
         query.addBindValue(rowKey);
         execute(query, "Marking a row");
         if (query.numRowsAffected() != 1)
-            throw error(QStringLiteral("The row %1 = %2 is no longer in %3.").arg(keyColumn_).arg(rowKey).arg(table_));
+            throw error(QStringLiteral("The row %1 = %2 is no longer in %3.")
+                            .arg(keyColumn_)
+                            .arg(rowKey)
+                            .arg(table_));
     });
     setStoredValue(row, markIndex_, marked);
 }
@@ -264,7 +271,10 @@ void TableView::deleteRow(int row)
         query.addBindValue(rowKey);
         execute(query, "Deleting a row");
         if (query.numRowsAffected() != 1)
-            throw error(QStringLiteral("The row %1 = %2 is no longer in %3.").arg(keyColumn_).arg(rowKey).arg(table_));
+            throw error(QStringLiteral("The row %1 = %2 is no longer in %3.")
+                            .arg(keyColumn_)
+                            .arg(rowKey)
+                            .arg(table_));
     });
     removeCachedRows({rowKey});
 }
@@ -294,7 +304,7 @@ constexpr NameColumn kNameColumns[] = {
     {ObjectsModel::Name::MyName, "NAZWA_LONG", 50},
 };
 
-}  // namespace
+} // namespace
 
 void ObjectsModel::rename(int row, Name which, const QString& text)
 {
@@ -304,7 +314,8 @@ void ObjectsModel::rename(int row, Name which, const QString& text)
                                        [which](const NameColumn& c) { return c.name == which; });
     // The column counts characters, not UTF-16 units.
     if (text.toUcs4().size() > target.maxLength)
-        throw error(QStringLiteral("The name is too long: at most %1 characters are stored.").arg(target.maxLength));
+        throw error(
+            QStringLiteral("The name is too long: at most %1 characters are stored.").arg(target.maxLength));
     const int rowKey = key(row);
     const QString columnName = QString::fromLatin1(target.column);
     const QString sql = QStringLiteral("update OBIEKTY set %1 = ? where IDOB = ?").arg(columnName);
@@ -336,16 +347,18 @@ int ResultsModel::deleteMarked()
     QSet<int> keys;
     database_.inTransaction("Deleting the marked results", [&] {
         // Both statements see the same snapshot, so the keys are exactly the rows deleted.
-        QSqlQuery marked = writeQuery(database_.connection(), "select IDWYN from WYNIKI where IDOB = ? and REZI1 >= 1",
-                                      "Deleting the marked results");
+        QSqlQuery marked =
+            writeQuery(database_.connection(), "select IDWYN from WYNIKI where IDOB = ? and REZI1 >= 1",
+                       "Deleting the marked results");
         marked.addBindValue(object_);
         execute(marked, "Deleting the marked results");
         while (marked.next())
             keys.insert(marked.value(0).toInt());
         checkFetched(marked, "Deleting the marked results");
         marked.finish();
-        QSqlQuery remove = writeQuery(database_.connection(), "delete from WYNIKI where IDOB = ? and REZI1 >= 1",
-                                      "Deleting the marked results");
+        QSqlQuery remove =
+            writeQuery(database_.connection(), "delete from WYNIKI where IDOB = ? and REZI1 >= 1",
+                       "Deleting the marked results");
         remove.addBindValue(object_);
         execute(remove, "Deleting the marked results");
     });
@@ -353,4 +366,4 @@ int ResultsModel::deleteMarked()
     return int(keys.size());
 }
 
-}  // namespace nx::store
+} // namespace nx::store

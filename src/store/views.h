@@ -9,7 +9,6 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
-
 #include <memory>
 
 namespace nx::store {
@@ -33,7 +32,7 @@ inline constexpr int kCheckBoxTag = 4;
 class TableView : public QAbstractTableModel {
     Q_OBJECT
 
-public:
+  public:
     // Rows fetched per step; the first step runs inside reload().
     static constexpr int kFetchStep = 256;
 
@@ -64,13 +63,13 @@ public:
     // Deletes the row by key and commits; the following rows move up.
     void deleteRow(int row);
 
-signals:
+  signals:
     // fetchMore cannot throw into the grid; a failed step ends the fetching and says why.
     void fetchFailed(const QString& message);
 
-protected:
-    TableView(Database& database, QString table, QString keyColumn, QString markColumn,
-              QString unsortedSql, QObject* parent);
+  protected:
+    TableView(Database& database, QString table, QString keyColumn, QString markColumn, QString unsortedSql,
+              QObject* parent);
     // Closes the view and re-runs it with one bound parameter; an empty clause runs the
     // unsorted text. A clause is a column name of the table followed by " asc " or
     // " desc "; anything else is refused, since it is appended to the SQL text.
@@ -80,7 +79,7 @@ protected:
     Database& database_;
     const QString table_;
 
-private:
+  private:
     void fetchStep(int count);
     void close();
 
@@ -101,7 +100,7 @@ private:
 class ObjectsModel final : public TableView {
     Q_OBJECT
 
-public:
+  public:
     ObjectsModel(Database& database, QObject* parent = nullptr);
     void reload(int iddev, const QString& sortClause = {});
     int device() const { return device_; }
@@ -112,7 +111,7 @@ public:
     enum class Name { SampleName, MyName };
     void rename(int row, Name which, const QString& text);
 
-private:
+  private:
     int device_ = 0;
 };
 
@@ -120,7 +119,7 @@ private:
 class ResultsModel final : public TableView {
     Q_OBJECT
 
-public:
+  public:
     ResultsModel(Database& database, QObject* parent = nullptr);
     // idob 0 (an empty objects view) gives an empty view.
     void reload(int idob, const QString& sortClause = {});
@@ -129,8 +128,8 @@ public:
     // one transaction; the other rows stay in their order. Returns how many went.
     int deleteMarked();
 
-private:
+  private:
     int object_ = 0;
 };
 
-}  // namespace nx::store
+} // namespace nx::store

@@ -1,19 +1,17 @@
-#include "meter/species_table.h"
-
 #include "base/exception.h"
+#include "meter/species_table.h"
 
 #include <QCoreApplication>
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
-
 #include <gtest/gtest.h>
 
 namespace nx::meter {
 namespace {
 
 class SpeciesFileTest : public ::testing::Test {
-protected:
+  protected:
     QString write(const QByteArray& bytes)
     {
         const QString path = dir.filePath(QStringLiteral("GatunkiNXMc.txt"));
@@ -48,14 +46,23 @@ TEST_F(SpeciesFileTest, FieldSplittingAndItsConsequences)
         std::vector<Cell> cells;
     };
     const Case cases[] = {
-        {"six names", "1#Arabica#Arabika#Arabica#Arabica#Arábica#Арабика#",
-         {{0, 1, "1"}, {1, 1, "Arabica"}, {5, 1, "Ar\xC3\xA1" "bica"}, {6, 1, "Арабика"}, {7, 1, ""}}},
+        {"six names",
+         "1#Arabica#Arabika#Arabica#Arabica#Arábica#Арабика#",
+         {{0, 1, "1"},
+          {1, 1, "Arabica"},
+          {5, 1,
+           "Ar\xC3\xA1"
+           "bica"},
+          {6, 1, "Арабика"},
+          {7, 1, ""}}},
         {"leading zero keeps its text", "07#A#", {{0, 7, "07"}, {1, 7, "A"}, {2, 7, ""}}},
         {"number only", "12#", {{0, 12, "12"}, {1, 12, ""}}},
         {"text after the last mark is lost", "3#A#B", {{1, 3, "A"}, {2, 3, ""}}},
         {"last mark empties the next column", "3#A#B#", {{1, 3, "A"}, {2, 3, "B"}, {3, 3, ""}}},
         {"later line overwrites what it sets", "4#A#B#\n4#X#", {{1, 4, "X"}, {2, 4, ""}, {3, 4, ""}}},
-        {"later line leaves further cells", "4#A#B#C#D#\n4#X#", {{1, 4, "X"}, {2, 4, ""}, {3, 4, "C"}, {4, 4, "D"}}},
+        {"later line leaves further cells",
+         "4#A#B#C#D#\n4#X#",
+         {{1, 4, "X"}, {2, 4, ""}, {3, 4, "C"}, {4, 4, "D"}}},
         {"empty names and no trimming", "5## b ##", {{1, 5, ""}, {2, 5, " b "}, {3, 5, ""}, {4, 5, ""}}},
         {"rows by number, not position", "9#Nine#\n2#Two#", {{1, 9, "Nine"}, {1, 2, "Two"}, {1, 1, ""}}},
         {"a species number beyond the lines", "512#Last#", {{1, 512, "Last"}}},
@@ -71,16 +78,17 @@ TEST_F(SpeciesFileTest, FieldSplittingAndItsConsequences)
 
 TEST_F(SpeciesFileTest, NameLooksUpColumnLanguagePlusOne)
 {
-    table.load(write("\xEF\xBB\xBF" "1#Arabica#Arabika#Arabica#Arabica#Arábica#Арабика#\r\n2#Robusta#Robusta#Robusta#Robusta#\r\n"));
+    table.load(write(
+        "\xEF\xBB\xBF"
+        "1#Arabica#Arabika#Arabica#Arabica#Arábica#Арабика#\r\n2#Robusta#Robusta#Robusta#Robusta#\r\n"));
     struct Case {
         int language;
         int species;
         const char* expected;
     };
     const Case cases[] = {
-        {0, 1, "Arabica"}, {1, 1, "Arabika"}, {5, 1, "Арабика"},
-        {5, 2, ""},  // a line of only four names
-        {3, 2, "Robusta"}, {0, 3, ""}, {6, 1, ""}, {-1, 1, ""},
+        {0, 1, "Arabica"}, {1, 1, "Arabika"}, {5, 1, "Арабика"}, {5, 2, ""}, // a line of only four names
+        {3, 2, "Robusta"}, {0, 3, ""},        {6, 1, ""},        {-1, 1, ""},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE("language " + std::to_string(c.language) + " species " + std::to_string(c.species));
@@ -103,9 +111,12 @@ TEST_F(SpeciesFileTest, EncodingsAndLineEnds)
         utf16be.append(char(ch.unicode() >> 8)).append(char(ch.unicode() & 0xFF));
     }
     const Case cases[] = {
-        {"UTF-8 with BOM, CR LF", "\xEF\xBB\xBF" "1#Arabica#\r\n2#x#x#x#x#x#Робуста#\r\n"},
-        {"UTF-8 with BOM, LF", "\xEF\xBB\xBF" "1#Arabica#\n2#x#x#x#x#x#Робуста#\n"},
-        {"UTF-8 with BOM, CR only", "\xEF\xBB\xBF" "1#Arabica#\r2#x#x#x#x#x#Робуста#"},
+        {"UTF-8 with BOM, CR LF", "\xEF\xBB\xBF"
+                                  "1#Arabica#\r\n2#x#x#x#x#x#Робуста#\r\n"},
+        {"UTF-8 with BOM, LF", "\xEF\xBB\xBF"
+                               "1#Arabica#\n2#x#x#x#x#x#Робуста#\n"},
+        {"UTF-8 with BOM, CR only", "\xEF\xBB\xBF"
+                                    "1#Arabica#\r2#x#x#x#x#x#Робуста#"},
         {"UTF-16 little-endian with BOM", utf16le},
         {"UTF-16 big-endian with BOM", utf16be},
     };
@@ -117,7 +128,8 @@ TEST_F(SpeciesFileTest, EncodingsAndLineEnds)
         EXPECT_EQ(table.nominalRows(), 7);
     }
     // Without a mark every byte is one character of the single-byte code page.
-    table.load(write("1#Ar\xE1" "bica#"));
+    table.load(write("1#Ar\xE1"
+                     "bica#"));
     EXPECT_EQ(table.name(0, 1), QStringLiteral("Ar\u00E1bica"));
 }
 
@@ -130,11 +142,13 @@ TEST_F(SpeciesFileTest, NumberErrorsStopAtTheLineAndKeepTheLinesBefore)
         int loadedRow;
     };
     const Case cases[] = {
-        {"one empty line after the last", "1#Arabica#\r\n2#Robusta#\r\n\r\n", "'' is not a valid integer value", 2},
+        {"one empty line after the last", "1#Arabica#\r\n2#Robusta#\r\n\r\n",
+         "'' is not a valid integer value", 2},
         {"a line without a mark", "1#Arabica#\nArabica\n", "'' is not a valid integer value", 1},
         {"a name where the number goes", "1#Arabica#\nx#Robusta#\n", "'x' is not a valid integer value", 1},
         {"a number with a blank", "1#Arabica#\n 2#Robusta#\n", "' 2' is not a valid integer value", 1},
-        {"a number beyond 32 bits", "1#Arabica#\n99999999999#B#\n", "'99999999999' is not a valid integer value", 1},
+        {"a number beyond 32 bits", "1#Arabica#\n99999999999#B#\n",
+         "'99999999999' is not a valid integer value", 1},
     };
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
@@ -181,5 +195,5 @@ TEST(ShippedSpeciesFile, EveryRowHasSixNamesAndNoEmptyLine)
     }
 }
 
-}  // namespace
-}  // namespace nx::meter
+} // namespace
+} // namespace nx::meter

@@ -4,7 +4,6 @@
 #include "store/database.h"
 
 #include <QCoreApplication>
-
 #include <cstdio>
 #include <iostream>
 #include <string>

@@ -1,10 +1,8 @@
-#include "store_fixture.h"
-
 #include "base/exception.h"
+#include "store_fixture.h"
 
 #include <QFile>
 #include <QProcess>
-
 #include <unistd.h>
 
 namespace nx::store::test {
@@ -12,7 +10,7 @@ namespace {
 
 // The holder opens the database in another process and keeps it open.
 class Holder {
-public:
+  public:
     explicit Holder(const QString& programPath, uid_t user = 0, const QString& lockFolder = {})
     {
         if (user != 0) {
@@ -42,7 +40,7 @@ public:
     }
     QString firstLine() const { return firstLine_; }
 
-private:
+  private:
     QProcess process_;
     QString firstLine_;
 };
@@ -88,7 +86,8 @@ TEST(OpenTest, DamagedFileNamesTheFileAndTheDatabasesReason)
         file.write(c.content);
         file.close();
         const std::string message = openError(copy.programPath());
-        EXPECT_NE(message.find("Cannot open the database \"" + copy.file().toStdString() + "\""), std::string::npos)
+        EXPECT_NE(message.find("Cannot open the database \"" + copy.file().toStdString() + "\""),
+                  std::string::npos)
             << message;
         EXPECT_GT(message.size(), copy.file().size() + 30u) << "the reason is missing: " << message;
     }
@@ -108,13 +107,13 @@ TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOrUnreadableOne)
     DatabaseCopy copy;
     QTemporaryDir lock;
     const bool root = geteuid() == 0;
-    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup
-                          | QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
+    const auto everyone = QFile::ReadOwner | QFile::WriteOwner | QFile::ExeOwner | QFile::ReadGroup |
+                          QFile::ExeGroup | QFile::ReadOther | QFile::ExeOther;
     QFile::setPermissions(copy.folder(), everyone | QFile::WriteGroup | QFile::WriteOther);
     QFile::setPermissions(lock.path(), everyone | QFile::WriteGroup | QFile::WriteOther);
 
-    const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup
-                           | QFile::ReadOther | QFile::WriteOther;
+    const auto readWrite = QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup |
+                           QFile::ReadOther | QFile::WriteOther;
     if (root) {
         QFile::setPermissions(copy.file(), readWrite);
         {
@@ -138,8 +137,8 @@ TEST(OpenTest, AnotherUserCanOpenAWritableCopyButNotAReadOnlyOrUnreadableOne)
     for (const Case& c : cases) {
         SCOPED_TRACE(c.name);
         QFile::setPermissions(copy.file(), c.permissions);
-        const QString expected =
-            QStringLiteral("error: Cannot open the database \"%1\". %2").arg(copy.file(), QString::fromLatin1(c.reason));
+        const QString expected = QStringLiteral("error: Cannot open the database \"%1\". %2")
+                                     .arg(copy.file(), QString::fromLatin1(c.reason));
         QString line;
         if (root) {
             Holder user(copy.programPath(), kNobody, lock.path());
@@ -158,12 +157,13 @@ TEST(OpenTest, DatabaseMarkedReadOnlyIsFoundAtOpenNotAtTheFirstWrite)
     QProcessEnvironment environment = QProcessEnvironment::systemEnvironment();
     environment.insert(QStringLiteral("FIREBIRD_LOCK"), copy.folder());
     gfix.setProcessEnvironment(environment);
-    gfix.start(QStringLiteral(NX_GFIX), {QStringLiteral("-mode"), QStringLiteral("read_only"), QStringLiteral("-user"),
-                                         QStringLiteral("SYSDBA"), copy.file()});
+    gfix.start(QStringLiteral(NX_GFIX), {QStringLiteral("-mode"), QStringLiteral("read_only"),
+                                         QStringLiteral("-user"), QStringLiteral("SYSDBA"), copy.file()});
     ASSERT_TRUE(gfix.waitForFinished(60000));
     ASSERT_EQ(gfix.exitCode(), 0) << gfix.readAllStandardError().toStdString();
     const std::string message = openError(copy.programPath());
-    EXPECT_EQ(message.rfind("Cannot open the database \"" + copy.file().toStdString() + "\".", 0), 0u) << message;
+    EXPECT_EQ(message.rfind("Cannot open the database \"" + copy.file().toStdString() + "\".", 0), 0u)
+        << message;
     EXPECT_NE(message.find("read-only"), std::string::npos) << message;
 }
 
@@ -176,5 +176,5 @@ TEST(OpenTest, OpenTwiceIsRefused)
     EXPECT_TRUE(db.isOpen());
 }
 
-}  // namespace
-}  // namespace nx::store::test
+} // namespace
+} // namespace nx::store::test

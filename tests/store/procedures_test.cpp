@@ -1,6 +1,5 @@
-#include "store_fixture.h"
-
 #include "base/exception.h"
+#include "store_fixture.h"
 
 #include <QSqlQuery>
 
@@ -52,7 +51,8 @@ TEST_F(ProcedureTest, RenamedSampleDownloadedAgainKeepsTheUsersNameAndItsSpecies
     EXPECT_EQ(db.updateObiekt(sample(2, 5, QStringLiteral("Арабика"))), id);
     EXPECT_EQ(observe("select OPIS from OBIEKTY where IDOB = ?", {id}).toString(),
               QStringLiteral("Lot 7, north terrace"));
-    EXPECT_EQ(observe("select NAZWA_LONG from OBIEKTY where IDOB = ?", {id}).toString(), QStringLiteral("Arabica"));
+    EXPECT_EQ(observe("select NAZWA_LONG from OBIEKTY where IDOB = ?", {id}).toString(),
+              QStringLiteral("Arabica"));
     EXPECT_EQ(observe("select REZI2 from OBIEKTY where IDOB = ?", {id}).toInt(), 1);
 }
 
@@ -286,5 +286,5 @@ TEST_F(ProcedureTest, SelectingADevice)
     EXPECT_EQ(db.currentDevice(), kTemperatureDevice);
 }
 
-}  // namespace
-}  // namespace nx::store::test
+} // namespace
+} // namespace nx::store::test

@@ -2,7 +2,6 @@
 
 #include <QCoreApplication>
 #include <QSqlQuery>
-
 #include <algorithm>
 
 namespace nx::store::test {
@@ -19,7 +18,7 @@ struct ColumnCase {
     const char* table;
     const char* column;
     int type;
-    int characters;  // text length in characters, 0 for other types
+    int characters; // text length in characters, 0 for other types
     bool notNull;
 };
 
@@ -77,7 +76,8 @@ TEST_F(SchemaTest, ColumnsHaveTheirTypesLengthsAndOrder)
         table = c.table;
         QSqlQuery query(db.connection());
         ASSERT_TRUE(query.prepare(
-            "select f.RDB$FIELD_TYPE, f.RDB$CHARACTER_LENGTH, coalesce(r.RDB$NULL_FLAG, 0), r.RDB$FIELD_POSITION "
+            "select f.RDB$FIELD_TYPE, f.RDB$CHARACTER_LENGTH, coalesce(r.RDB$NULL_FLAG, 0), "
+            "r.RDB$FIELD_POSITION "
             "from RDB$RELATION_FIELDS r join RDB$FIELDS f on f.RDB$FIELD_NAME = r.RDB$FIELD_SOURCE "
             "where r.RDB$RELATION_NAME = ? and r.RDB$FIELD_NAME = ?"));
         query.addBindValue(QString::fromLatin1(c.table));
@@ -93,10 +93,12 @@ TEST_F(SchemaTest, ColumnsHaveTheirTypesLengthsAndOrder)
     }
     for (const char* name : {"KONFIGURACJA", "VLMDEVICES", "OBIEKTY", "WYNIKI"}) {
         SCOPED_TRACE(name);
-        const auto listed = std::count_if(std::begin(kColumns), std::end(kColumns),
-                                          [name](const ColumnCase& c) { return std::string(c.table) == name; });
-        EXPECT_EQ(observe("select count(*) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = ?", {name}).toInt(),
-                  listed)
+        const auto listed =
+            std::count_if(std::begin(kColumns), std::end(kColumns),
+                          [name](const ColumnCase& c) { return std::string(c.table) == name; });
+        EXPECT_EQ(
+            observe("select count(*) from RDB$RELATION_FIELDS where RDB$RELATION_NAME = ?", {name}).toInt(),
+            listed)
             << "the table has columns nobody declared";
     }
 }
@@ -127,7 +129,8 @@ TEST_F(SchemaTest, KeysIndexesAndFixedRows)
     EXPECT_EQ(db.currentDevice(), 1);
     EXPECT_EQ(observe("select count(*) from OBIEKTY").toInt(), 0);
     EXPECT_EQ(observe("select count(*) from WYNIKI").toInt(), 0);
-    EXPECT_EQ(observe("select trim(RDB$CHARACTER_SET_NAME) from RDB$DATABASE").toString(), QStringLiteral("UTF8"));
+    EXPECT_EQ(observe("select trim(RDB$CHARACTER_SET_NAME) from RDB$DATABASE").toString(),
+              QStringLiteral("UTF8"));
 }
 
 TEST_F(SchemaTest, EngineRunsInsideTheProcess)
@@ -156,5 +159,5 @@ TEST_F(SchemaTest, DeletingAnObjectDeletesItsResults)
     EXPECT_EQ(observe("select count(*) from OBIEKTY").toInt(), 1);
 }
 
-}  // namespace
-}  // namespace nx::store::test
+} // namespace
+} // namespace nx::store::test

@@ -14,7 +14,7 @@ QString shippedDatabase()
     return folder.isEmpty() ? QStringLiteral(NX_SHIPPED_DATABASE) : folder + QStringLiteral("/NXbase.fb");
 }
 
-}  // namespace
+} // namespace
 
 DatabaseCopy::DatabaseCopy()
 {
@@ -22,7 +22,8 @@ DatabaseCopy::DatabaseCopy()
         throw std::runtime_error("no temporary folder");
     if (!QFile::copy(shippedDatabase(), file()))
         throw std::runtime_error("cannot copy " + shippedDatabase().toStdString());
-    QFile::setPermissions(file(), QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
+    QFile::setPermissions(file(),
+                          QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
 }
 
 void StoreTest::SetUp()
@@ -79,4 +80,4 @@ ResultParams StoreTest::result(int idob, const QDateTime& when, float moisture, 
     return {idob, when, moisture, temperature, record, 0, 0, QString()};
 }
 
-}  // namespace nx::store::test
+} // namespace nx::store::test

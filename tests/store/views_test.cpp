@@ -1,6 +1,5 @@
-#include "store_fixture.h"
-
 #include "base/exception.h"
+#include "store_fixture.h"
 
 namespace nx::store::test {
 namespace {
@@ -8,7 +7,7 @@ namespace {
 const QDateTime kStart(QDate(2024, 2, 1), QTime(7, 0));
 
 class ViewTest : public StoreTest {
-protected:
+  protected:
     // Object ids of samples with these (species, sample number, species name).
     QList<int> addSamples()
     {
@@ -19,11 +18,12 @@ protected:
     // Results with DANE3 = 0, 1, ... two seconds apart, in one transaction.
     void addResults(int idob, int count)
     {
-        change(QStringLiteral("execute block as declare i integer = 0; begin "
-                              "while (i < %2) do begin "
-                              "insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) values "
-                              "(%1, dateadd(2 * :i second to timestamp '2024-02-01 07:00:00'), 10 + :i / 10e0, "
-                              "20, :i, 0, 0, ''); i = i + 1; end end")
+        change(QStringLiteral(
+                   "execute block as declare i integer = 0; begin "
+                   "while (i < %2) do begin "
+                   "insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) values "
+                   "(%1, dateadd(2 * :i second to timestamp '2024-02-01 07:00:00'), 10 + :i / 10e0, "
+                   "20, :i, 0, 0, ''); i = i + 1; end end")
                    .arg(idob)
                    .arg(count));
     }
@@ -41,7 +41,8 @@ TEST_F(ViewTest, ViewsRunTheirExactTextsWithAndWithoutSortClause)
     db.objects().reload(kMoistureDevice);
     EXPECT_EQ(db.objects().sqlText(), QStringLiteral(" select * from OBIEKTY where IDDEV = :IDdev"));
     db.objects().reload(kMoistureDevice, QStringLiteral("OPIS asc "));
-    EXPECT_EQ(db.objects().sqlText(), QStringLiteral(" select * from OBIEKTY where IDDEV = :IDdev order by OPIS asc "));
+    EXPECT_EQ(db.objects().sqlText(),
+              QStringLiteral(" select * from OBIEKTY where IDDEV = :IDdev order by OPIS asc "));
     db.results().reload(0);
     EXPECT_EQ(db.results().sqlText(), QStringLiteral("select * from WYNIKI where IDOB = :IDobj"));
     db.results().reload(0, QStringLiteral("DATACZAS desc "));
@@ -91,8 +92,8 @@ TEST_F(ViewTest, ClauseThatIsNotAColumnAndADirectionIsRefused)
 {
     addSamples();
     db.objects().reload(kMoistureDevice);
-    for (const char* clause : {"NOSUCH asc ", "OPIS", "OPIS asc", "OPIS ASC; delete from OBIEKTY ",
-                               "1 asc ", "OPIS asc , IDOB desc "}) {
+    for (const char* clause : {"NOSUCH asc ", "OPIS", "OPIS asc", "OPIS ASC; delete from OBIEKTY ", "1 asc ",
+                               "OPIS asc , IDOB desc "}) {
         SCOPED_TRACE(clause);
         EXPECT_THROW(db.objects().reload(kMoistureDevice, QString::fromLatin1(clause)), Exception);
     }
@@ -106,11 +107,13 @@ TEST_F(ViewTest, ShowsFormattedValuesAndTicks)
     db.results().reload(id);
     ASSERT_EQ(db.results().rowCount(), 1);
     auto cell = [&](const char* column, int role) {
-        return db.results().data(db.results().index(0, db.results().column(QString::fromLatin1(column))), role);
+        return db.results().data(db.results().index(0, db.results().column(QString::fromLatin1(column))),
+                                 role);
     };
     const QLocale locale;
     EXPECT_EQ(cell("DANE1", Qt::DisplayRole).toString(), QStringLiteral("12") + locale.decimalPoint() + "3%");
-    EXPECT_EQ(cell("DANE2", Qt::DisplayRole).toString(), locale.negativeSign() + locale.decimalPoint() + "5\u00B0C");
+    EXPECT_EQ(cell("DANE2", Qt::DisplayRole).toString(),
+              locale.negativeSign() + locale.decimalPoint() + "5\u00B0C");
     EXPECT_EQ(cell("DATACZAS", Qt::EditRole).toDateTime(), kStart);
     EXPECT_EQ(cell("DATACZAS", Qt::DisplayRole).toString(), formatTimestamp(kStart));
     EXPECT_EQ(cell("REZI1", Qt::CheckStateRole).toInt(), int(Qt::Unchecked));
@@ -226,11 +229,13 @@ TEST_F(ViewTest, RenameStoresTheTextUnchangedAndRefusesWhatDoesNotFit)
         bool stored;
     };
     const Case cases[] = {
-        {"sample name with spaces", ObjectsModel::Name::SampleName, "OPIS", QStringLiteral("  Партия 12  "), true},
+        {"sample name with spaces", ObjectsModel::Name::SampleName, "OPIS", QStringLiteral("  Партия 12  "),
+         true},
         {"empty sample name", ObjectsModel::Name::SampleName, "OPIS", QString(""), true},
         {"my name at the limit", ObjectsModel::Name::MyName, "NAZWA_LONG", QString(50, QChar(0x0416)), true},
         {"my name too long", ObjectsModel::Name::MyName, "NAZWA_LONG", QString(51, QLatin1Char('x')), false},
-        {"sample name too long", ObjectsModel::Name::SampleName, "OPIS", QString(251, QLatin1Char('x')), false},
+        {"sample name too long", ObjectsModel::Name::SampleName, "OPIS", QString(251, QLatin1Char('x')),
+         false},
     };
     QString expected[2] = {QString(), QStringLiteral("Arabica")};
     for (const Case& c : cases) {
@@ -249,5 +254,5 @@ TEST_F(ViewTest, RenameStoresTheTextUnchangedAndRefusesWhatDoesNotFit)
     EXPECT_FALSE(observe("select OPIS from OBIEKTY").isNull()) << "an empty name is stored as such";
 }
 
-}  // namespace
-}  // namespace nx::store::test
+} // namespace
+} // namespace nx::store::test
