@@ -268,6 +268,8 @@ class SerialDevice final : public Device {
         // without modem lines never has one.
         int lines = 0;
         if (::ioctl(fd_.get(), TIOCMGET, &lines) == 0) {
+            // Only the lines the chip reads; DTR and RTS are ours to drive.
+            lines &= TIOCM_CTS | TIOCM_DSR | TIOCM_RI | TIOCM_CD;
             std::lock_guard lock(mutex_);
             if (lastLines_ >= 0 && lines != lastLines_)
                 *eventWord |= FT_EVENT_MODEM_STATUS;
