@@ -19,6 +19,7 @@
 #include <QTemporaryDir>
 
 #include <chrono>
+#include <ctime>
 #include <cstdio>
 
 namespace {
@@ -141,17 +142,19 @@ int main(int argc, char** argv)
         const ScopedClock useClock(clock);
         const int before = storedResults(db);
         const auto start = std::chrono::steady_clock::now();
+        const std::clock_t cpuStart = std::clock();
         const meter::DownloadSummary summary = meter::runDownload({link, db, species, 0, QString(), progress});
         const Seconds wall = std::chrono::steady_clock::now() - start;
         const Seconds working = wall - clock.waited;
+        const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;
         if (summary.outcome != meter::DownloadOutcome::Done) {
             std::fprintf(stderr, "bench_download: the %s did not finish\n", run);
             return 1;
         }
         std::printf("%s: %d new results; wall %.2f s, wall / floor %.3f (goal <= 1.05); "
-                    "storing %.3f s, storing / wire %.3f (goal <= 0.10)\n",
+                    "storing %.3f s, storing / wire %.3f (goal <= 0.10); processor time %.3f s\n",
                     run, storedResults(db) - before, wall.count(), wall.count() / floor, working.count(),
-                    working.count() / wire);
+                    working.count() / wire, cpu);
     }
     if (link.fconnected)
         link.closeDevice();

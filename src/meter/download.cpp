@@ -92,10 +92,19 @@ public:
         });
     }
 
-    // P_WYNIKI_UI for one temperature record; false when refused.
+    // P_WYNIKI_UI for one temperature record; false when refused. One statement undoes
+    // itself when it fails, so it needs no savepoint of its own.
     bool storeResult(const store::ResultParams& result)
     {
-        return guarded([&] { callResult(result); });
+        begin();
+        bool stored = true;
+        try {
+            callResult(result);
+        } catch (const Exception&) {
+            stored = false;
+        }
+        endOfRecord();
+        return stored;
     }
 
     // Makes everything stored so far permanent.
@@ -139,11 +148,16 @@ private:
             execute(*undo_);
             stored = false;
         }
+        endOfRecord();
+        return stored;
+    }
+
+    void endOfRecord()
+    {
         if (clock().now() - sliceStart_ >= Ms(kStoreSliceMs)) {
             commit();
             progress_.pumpEvents();
         }
-        return stored;
     }
 
     void begin()
