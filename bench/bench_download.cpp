@@ -17,10 +17,9 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <QTemporaryDir>
-
 #include <chrono>
-#include <ctime>
 #include <cstdio>
+#include <ctime>
 
 namespace {
 
@@ -36,7 +35,7 @@ constexpr double kLineBytesPerSecond = 11520;
 // The system clock, keeping count of the time spent waiting: what is left of a
 // download's wall time is work done by the program (decoding, storing, the driver).
 class CountingClock final : public Clock {
-public:
+  public:
     Ms now() const override { return system_.now(); }
     void sleep(Ms duration) override
     {
@@ -48,12 +47,12 @@ public:
 
     std::chrono::steady_clock::duration waited{};
 
-private:
+  private:
     SystemClock system_;
 };
 
 class SilentProgress final : public meter::DownloadProgress {
-public:
+  public:
     void openProgress() override {}
     void showText(meter::ProgressText) override {}
     void setBar(int) override {}
@@ -84,7 +83,8 @@ QJsonObject fullMeter()
             readings.append(QJsonObject{{"record", r + 1},
                                         {"time", start.addSecs(600 * r).toString(Qt::ISODate)},
                                         {"temperature", 15.0 + (r % 100) / 10.0}});
-        objects.append(QJsonObject{{"number", o + 1}, {"name", QStringLiteral("Silo %1").arg(o + 1)}, {"records", readings}});
+        objects.append(QJsonObject{
+            {"number", o + 1}, {"name", QStringLiteral("Silo %1").arg(o + 1)}, {"records", readings}});
     }
     return QJsonObject{{"usbSerial", "PP009999"},
                        {"identity", QJsonObject{{"serialText", "TC009999"}, {"firmware", "1.05"}}},
@@ -98,7 +98,7 @@ int storedResults(store::Database& db)
     return q.exec(QStringLiteral("select count(*) from WYNIKI")) && q.next() ? q.value(0).toInt() : -1;
 }
 
-}  // namespace
+} // namespace
 
 int main(int argc, char** argv)
 {
@@ -129,12 +129,14 @@ int main(int argc, char** argv)
     // The floor: every reply byte at the line's pace, the settling pause after the set-up,
     // the read pause of every exchange and the quiet time of each that has no set length.
     constexpr int exchanges = 3 + kObjects;
-    constexpr double replyBytes = 17.0 + kMoisture * 13.0 + 1 + kObjects * 25.0 + 1 + kObjects * kReadings * 9.0;
+    constexpr double replyBytes =
+        17.0 + kMoisture * 13.0 + 1 + kObjects * 25.0 + 1 + kObjects * kReadings * 9.0;
     const double wire = replyBytes / kLineBytesPerSecond;
-    const double floor = wire + Seconds(meter::MeterLink::settleDelay).count()
-                         + exchanges * Seconds(meter::MeterLink::readDelay).count()
-                         + (exchanges - 1) * Seconds(meter::MeterLink::quietTime).count();
-    std::printf("meter: %d moisture results, %d objects of %d readings; %.0f reply bytes, wire %.2f s, floor %.2f s\n",
+    const double floor = wire + Seconds(meter::MeterLink::settleDelay).count() +
+                         exchanges * Seconds(meter::MeterLink::readDelay).count() +
+                         (exchanges - 1) * Seconds(meter::MeterLink::quietTime).count();
+    std::printf("meter: %d moisture results, %d objects of %d readings; %.0f reply bytes, wire %.2f s, floor "
+                "%.2f s\n",
                 kMoisture, kObjects, kReadings, replyBytes, wire, floor);
 
     for (const char* run : {"first download", "second download"}) {
@@ -143,7 +145,8 @@ int main(int argc, char** argv)
         const int before = storedResults(db);
         const auto start = std::chrono::steady_clock::now();
         const std::clock_t cpuStart = std::clock();
-        const meter::DownloadSummary summary = meter::runDownload({link, db, species, 0, QString(), progress});
+        const meter::DownloadSummary summary =
+            meter::runDownload({link, db, species, 0, QString(), progress});
         const Seconds wall = std::chrono::steady_clock::now() - start;
         const Seconds working = wall - clock.waited;
         const double cpu = double(std::clock() - cpuStart) / CLOCKS_PER_SEC;

@@ -78,11 +78,21 @@ void TProgresForm::openProgress()
 void TProgresForm::showText(meter::ProgressText text)
 {
     switch (text) {
-    case meter::ProgressText::None: showOnly(nullptr); break;
-    case meter::ProgressText::Searching: showOnly(LabSearch); break;
-    case meter::ProgressText::NoDevice: showOnly(LabNodevice); break;
-    case meter::ProgressText::Importing: showOnly(LabImport); break;
-    case meter::ProgressText::ImportError: showOnly(LabError); break;
+    case meter::ProgressText::None:
+        showOnly(nullptr);
+        break;
+    case meter::ProgressText::Searching:
+        showOnly(LabSearch);
+        break;
+    case meter::ProgressText::NoDevice:
+        showOnly(LabNodevice);
+        break;
+    case meter::ProgressText::Importing:
+        showOnly(LabImport);
+        break;
+    case meter::ProgressText::ImportError:
+        showOnly(LabError);
+        break;
     }
 }
 
@@ -139,4 +149,4 @@ void TProgresForm::closeProgress()
     hide();
 }
 
-}  // namespace nx::app
+} // namespace nx::app

@@ -12,7 +12,6 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
-
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -28,7 +27,7 @@ using Ms = std::chrono::milliseconds;
 bool running = false;
 
 class RunningFlag {
-public:
+  public:
     RunningFlag() { running = true; }
     ~RunningFlag() { running = false; }
     RunningFlag(const RunningFlag&) = delete;
@@ -37,24 +36,24 @@ public:
 
 // The progress is closed on every way out, errors included.
 class OpenProgress {
-public:
+  public:
     explicit OpenProgress(DownloadProgress& progress) : progress_(progress) { progress_.openProgress(); }
     ~OpenProgress() { progress_.closeProgress(); }
     OpenProgress(const OpenProgress&) = delete;
     OpenProgress& operator=(const OpenProgress&) = delete;
 
-private:
+  private:
     DownloadProgress& progress_;
 };
 
 class BusyCursor {
-public:
+  public:
     explicit BusyCursor(DownloadProgress& progress) : progress_(progress) { progress_.setBusy(true); }
     ~BusyCursor() { progress_.setBusy(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-private:
+  private:
     DownloadProgress& progress_;
 };
 
@@ -69,7 +68,7 @@ QDateTime toDateTime(const DateTime& t)
 // events are pumped only then, with no transaction open: a command the user starts at
 // that point runs its own statements as usual.
 class ReplyWriter {
-public:
+  public:
     ReplyWriter(store::Database& database, DownloadProgress& progress)
         : database_(database), progress_(progress)
     {
@@ -134,9 +133,8 @@ public:
         }
     }
 
-private:
-    template <typename Work>
-    bool guarded(Work&& work)
+  private:
+    template <typename Work> bool guarded(Work&& work)
     {
         begin();
         execute(*savepoint_);
@@ -172,15 +170,18 @@ private:
         open_ = true;
         sliceStart_ = clock().now();
         // The driver binds a statement to the transaction open when it is prepared.
-        objectCall_.emplace(store::writeQuery(connection_, QStringLiteral("execute procedure P_UPDATEOBIEKT(?, ?, ?, ?, ?, ?)"),
-                                              "P_UPDATEOBIEKT"));
+        objectCall_.emplace(store::writeQuery(
+            connection_, QStringLiteral("execute procedure P_UPDATEOBIEKT(?, ?, ?, ?, ?, ?)"),
+            "P_UPDATEOBIEKT"));
         resultCall_.emplace(store::writeQuery(
-            connection_, QStringLiteral("execute procedure P_WYNIKI_UI(?, ?, ?, ?, ?, ?, ?, ?)"), "P_WYNIKI_UI"));
-        savepoint_.emplace(store::writeQuery(connection_, QStringLiteral("savepoint NX_RECORD"), "Storing a record"));
-        release_.emplace(
-            store::writeQuery(connection_, QStringLiteral("release savepoint NX_RECORD"), "Storing a record"));
-        undo_.emplace(
-            store::writeQuery(connection_, QStringLiteral("rollback to savepoint NX_RECORD"), "Undoing a record"));
+            connection_, QStringLiteral("execute procedure P_WYNIKI_UI(?, ?, ?, ?, ?, ?, ?, ?)"),
+            "P_WYNIKI_UI"));
+        savepoint_.emplace(
+            store::writeQuery(connection_, QStringLiteral("savepoint NX_RECORD"), "Storing a record"));
+        release_.emplace(store::writeQuery(connection_, QStringLiteral("release savepoint NX_RECORD"),
+                                           "Storing a record"));
+        undo_.emplace(store::writeQuery(connection_, QStringLiteral("rollback to savepoint NX_RECORD"),
+                                        "Undoing a record"));
     }
 
     static void execute(QSqlQuery& query) { store::execute(query, "Storing a record"); }
@@ -235,9 +236,10 @@ bool acceptedList(const ExchangeResult& r)
 }
 
 class Download {
-public:
+  public:
     explicit Download(const DownloadRequest& request)
-        : r_(request), meters_(request.link, [this] { r_.progress.pumpEvents(); }, request.replyLimit)
+        : r_(request), meters_(
+                           request.link, [this] { r_.progress.pumpEvents(); }, request.replyLimit)
     {
     }
 
@@ -303,7 +305,7 @@ public:
         return summary_;
     }
 
-private:
+  private:
     DownloadSummary endWith(ProgressText text, DownloadOutcome outcome)
     {
         r_.progress.showText(text);
@@ -390,7 +392,7 @@ private:
     DownloadSummary summary_;
 };
 
-}  // namespace
+} // namespace
 
 DownloadSummary runDownload(const DownloadRequest& request)
 {
@@ -405,4 +407,4 @@ bool downloadRunning()
     return running;
 }
 
-}  // namespace nx::meter
+} // namespace nx::meter

@@ -9,7 +9,6 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
-
 #include <algorithm>
 #include <stdexcept>
 
@@ -20,11 +19,21 @@ using meter::ProgressText;
 void RecordingProgress::showText(ProgressText text)
 {
     switch (text) {
-    case ProgressText::None: note("text:None"); break;
-    case ProgressText::Searching: note("text:Searching"); break;
-    case ProgressText::NoDevice: note("text:NoDevice"); break;
-    case ProgressText::Importing: note("text:Importing"); break;
-    case ProgressText::ImportError: note("text:ImportError"); break;
+    case ProgressText::None:
+        note("text:None");
+        break;
+    case ProgressText::Searching:
+        note("text:Searching");
+        break;
+    case ProgressText::NoDevice:
+        note("text:NoDevice");
+        break;
+    case ProgressText::Importing:
+        note("text:Importing");
+        break;
+    case ProgressText::ImportError:
+        note("text:ImportError");
+        break;
     }
 }
 
@@ -55,7 +64,8 @@ std::chrono::milliseconds RecordingProgress::timeOf(const std::string& event) co
     return times[static_cast<std::size_t>(it - events.begin())];
 }
 
-QJsonObject meterImage(const std::vector<MoistureEntry>& moisture, const std::vector<std::pair<int, QString>>& objects,
+QJsonObject meterImage(const std::vector<MoistureEntry>& moisture,
+                       const std::vector<std::pair<int, QString>>& objects,
                        const std::vector<std::vector<TempEntry>>& objectRecords)
 {
     QJsonArray m;
@@ -71,9 +81,11 @@ QJsonObject meterImage(const std::vector<MoistureEntry>& moisture, const std::ve
         QJsonArray records;
         if (i < objectRecords.size()) {
             for (const TempEntry& r : objectRecords[i])
-                records.append(QJsonObject{{"record", r.record}, {"time", r.time}, {"temperature", r.temperature}});
+                records.append(
+                    QJsonObject{{"record", r.record}, {"time", r.time}, {"temperature", r.temperature}});
         }
-        t.append(QJsonObject{{"number", objects[i].first}, {"name", objects[i].second}, {"records", records}});
+        t.append(
+            QJsonObject{{"number", objects[i].first}, {"name", objects[i].second}, {"records", records}});
     }
     return QJsonObject{{"usbSerial", "PP000123"},
                        {"identity", QJsonObject{{"serialText", "TC000123"}, {"firmware", "1.05"}}},
@@ -88,7 +100,7 @@ QString shippedDatabase()
     return qEnvironmentVariable("NX_PROGRAM_DIR") + QStringLiteral("/NXbase.fb");
 }
 
-}  // namespace
+} // namespace
 
 DownloadTest::DownloadTest()
 {
@@ -105,7 +117,8 @@ DownloadTest::DownloadTest()
         throw std::runtime_error("cannot write the species file");
     // The byte-order mark keeps the names UTF-8; without one the file is read as 8-bit.
     file.write("\xef\xbb\xbf"
-               "1#Arabica#Arabika#Arabica#Arabica#Ar\xc3\xa1" "bica#\xd0\x90\xd1\x80\xd0\xb0\xd0\xb1\xd0\xb8\xd0\xba\xd0\xb0#\r\n"
+               "1#Arabica#Arabika#Arabica#Arabica#Ar\xc3\xa1"
+               "bica#\xd0\x90\xd1\x80\xd0\xb0\xd0\xb1\xd0\xb8\xd0\xba\xd0\xb0#\r\n"
                "2#Robusta#Robusta#Robusta#Robusta#Robusta#Robusta#\r\n"
                "7#A name far too long for the object table's fifty characters#x#x#x#x#x#\r\n");
     file.close();
@@ -134,8 +147,8 @@ void DownloadTest::attach(const std::vector<QJsonObject>& images)
 
 meter::DownloadSummary DownloadTest::download(int languageNumber)
 {
-    meter::DownloadRequest request{link, db, species, languageNumber, QStringLiteral("Nivex coffee & cocoa"),
-                                   progress, replyLimit};
+    meter::DownloadRequest request{
+        link, db, species, languageNumber, QStringLiteral("Nivex coffee & cocoa"), progress, replyLimit};
     return meter::runDownload(request);
 }
 
@@ -162,7 +175,8 @@ std::vector<std::string> DownloadTest::rows(const QString& sql)
         QStringList columns;
         for (int i = 0; i < query.record().count(); ++i) {
             const QVariant v = query.value(i);
-            columns << (v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString(Qt::ISODate) : v.toString());
+            columns << (v.typeId() == QMetaType::QDateTime ? v.toDateTime().toString(Qt::ISODate)
+                                                           : v.toString());
         }
         out.push_back(columns.join(QLatin1Char('|')).toStdString());
     }
@@ -178,4 +192,4 @@ void DownloadTest::change(const QString& sql)
     ASSERT_TRUE(c.commit());
 }
 
-}  // namespace nx::download::test
+} // namespace nx::download::test

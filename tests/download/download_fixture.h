@@ -15,10 +15,8 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
-
-#include <gtest/gtest.h>
-
 #include <functional>
+#include <gtest/gtest.h>
 #include <string>
 #include <vector>
 
@@ -26,7 +24,7 @@ namespace nx::download::test {
 
 // Every call, in order, as "open", "text:Importing", "bar:40", "busy:1", ...
 class RecordingProgress final : public meter::DownloadProgress {
-public:
+  public:
     void openProgress() override { note("open"); }
     void showText(meter::ProgressText text) override;
     void setBar(int position) override { note("bar:" + std::to_string(position)); }
@@ -69,7 +67,7 @@ public:
     int pumps = 0;
     std::function<void()> onPump;
 
-private:
+  private:
     void note(std::string event)
     {
         events.push_back(std::move(event));
@@ -96,7 +94,7 @@ QJsonObject meterImage(const std::vector<MoistureEntry>& moisture,
                        const std::vector<std::vector<TempEntry>>& objectRecords = {});
 
 class DownloadTest : public ::testing::Test {
-protected:
+  protected:
     DownloadTest();
     ~DownloadTest() override;
 
@@ -122,4 +120,4 @@ protected:
     std::size_t replyLimit = meter::MeterLink::defaultReplyLimit;
 };
 
-}  // namespace nx::download::test
+} // namespace nx::download::test

@@ -1,9 +1,8 @@
 // The whole download against emulated meters in virtual time; the database copy is
 // read back afterwards to see what really was stored.
 
-#include "download_fixture.h"
-
 #include "base/exception.h"
+#include "download_fixture.h"
 
 #include <gmock/gmock.h>
 
@@ -16,8 +15,8 @@ using Ms = std::chrono::milliseconds;
 
 namespace {
 
-const QString objectsSql = QStringLiteral(
-    "select IDDEV, IDO_INDEV, NAZWA_DEV, NAZWA_LONG, OPIS, REZI1 from OBIEKTY order by IDOB");
+const QString objectsSql =
+    QStringLiteral("select IDDEV, IDO_INDEV, NAZWA_DEV, NAZWA_LONG, OPIS, REZI1 from OBIEKTY order by IDOB");
 const QString resultsSql = QStringLiteral(
     "select o.IDDEV, o.IDO_INDEV, o.REZI1, w.DATACZAS, cast(cast(w.DANE1 as numeric(6, 1)) as varchar(9)), "
     "cast(cast(w.DANE2 as numeric(6, 1)) as varchar(9)), w.DANE3, w.DANE4, w.REZI1, w.REZC "
@@ -37,7 +36,7 @@ QJsonObject fullMeter()
 // A 17-byte identity reply: the serial text overlaps the "PPTTC" signature.
 const char* const goodIdentity = "50 50 54 54 43 30 30 30 31 32 33 20 31 2E 30 35 0D";
 
-}  // namespace
+} // namespace
 
 TEST_F(DownloadTest, FullMeterIsStoredWithTheProceduresValues)
 {
@@ -49,8 +48,8 @@ TEST_F(DownloadTest, FullMeterIsStoredWithTheProceduresValues)
     EXPECT_EQ(summary.temperatureObjects, 2);
     EXPECT_EQ(summary.temperatureResults, 2);
     EXPECT_EQ(summary.skipped, 0);
-    EXPECT_THAT(progress.only({"open", "text:", "bar:", "busy:", "answered:", "identified", "dataChanged", "skipped",
-                               "close"}),
+    EXPECT_THAT(progress.only({"open", "text:", "bar:", "busy:", "answered:", "identified", "dataChanged",
+                               "skipped", "close"}),
                 ElementsAre("open", "text:Searching", "answered:0", "busy:1", "text:None", "text:Importing",
                             "answered:1", "identified", "bar:20", "bar:40", "bar:60", "bar:80", "bar:100",
                             "dataChanged", "busy:0", "close"));
@@ -62,13 +61,12 @@ TEST_F(DownloadTest, FullMeterIsStoredWithTheProceduresValues)
     // Two records of one species and sample share the object the procedure found.
     EXPECT_THAT(rows(objectsSql), ElementsAre("1|1||Arabica||7", "1|2||Robusta||1", "1|3||||1",
                                               "2|3|Silo \u00c4|||0", "2|13|Dryer|||0"));
-    EXPECT_THAT(rows(resultsSql),
-                ElementsAre("1|1|7|2019-11-27T14:35:08|12.3|-1.5|5|0|0|",
-                            "1|1|7|2019-11-27T14:40:10|11.8|20.5|6|0|0|",
-                            "1|2|1|2020-03-01T09:00:00|6.5|25.0|7|0|0|",
-                            "1|3|1|2020-03-01T09:05:00|7.0|25.0|8|0|0|",
-                            "2|3|0|2020-01-02T08:00:00|0.0|21.4|1|0|0|",
-                            "2|3|0|2020-01-02T08:10:00|0.0|-0.5|2|0|0|"));
+    EXPECT_THAT(rows(resultsSql), ElementsAre("1|1|7|2019-11-27T14:35:08|12.3|-1.5|5|0|0|",
+                                              "1|1|7|2019-11-27T14:40:10|11.8|20.5|6|0|0|",
+                                              "1|2|1|2020-03-01T09:00:00|6.5|25.0|7|0|0|",
+                                              "1|3|1|2020-03-01T09:05:00|7.0|25.0|8|0|0|",
+                                              "2|3|0|2020-01-02T08:00:00|0.0|21.4|1|0|0|",
+                                              "2|3|0|2020-01-02T08:10:00|0.0|-0.5|2|0|0|"));
 }
 
 TEST_F(DownloadTest, SecondDownloadOfTheSameMeterAddsNothing)
@@ -102,7 +100,10 @@ TEST_F(DownloadTest, SpeciesNamesFollowTheLanguageOfEachDownload)
         int language;
         const char* name;
     };
-    const Case cases[] = {{0, "Arabica"}, {1, "Arabika"}, {4, "Ar\u00e1bica"}, {5, "\u0410\u0440\u0430\u0431\u0438\u043a\u0430"}};
+    const Case cases[] = {{0, "Arabica"},
+                          {1, "Arabika"},
+                          {4, "Ar\u00e1bica"},
+                          {5, "\u0410\u0440\u0430\u0431\u0438\u043a\u0430"}};
     attach({meterImage({{5, "2019-11-27T14:35:08", 12.3, -1.5, 1, 7}})});
     for (const Case& c : cases) {
         SCOPED_TRACE("language " + std::to_string(c.language));
@@ -128,7 +129,7 @@ TEST_F(DownloadTest, RejectedListingRepliesEndInImportError)
         const char* name;
         QJsonObject replies;
         std::size_t replyLimit;
-        int objects;  // stored before the error
+        int objects; // stored before the error
         int results;
     };
     // Three moisture records, one object with ten readings: 40 + 26 + 90 bytes.
@@ -143,7 +144,8 @@ TEST_F(DownloadTest, RejectedListingRepliesEndInImportError)
         {"moisture reply without star", QJsonObject{{"H", "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E"}},
          meter::MeterLink::defaultReplyLimit, 0, 0},
         {"moisture reply cut short", QJsonObject{}, 30, 0, 0},
-        {"object reply without star", QJsonObject{{"L", QString(QStringLiteral("03 ") + QStringLiteral("41 ").repeated(24))}},
+        {"object reply without star",
+         QJsonObject{{"L", QString(QStringLiteral("03 ") + QStringLiteral("41 ").repeated(24))}},
          meter::MeterLink::defaultReplyLimit, 2, 3},
         {"object reply empty", QJsonObject{{"L", ""}}, meter::MeterLink::defaultReplyLimit, 2, 3},
         {"results reply cut short", QJsonObject{}, 60, 3, 3},
@@ -192,8 +194,8 @@ TEST_F(DownloadTest, IdentityNotAcceptedMeansNoDevice)
 
         EXPECT_EQ(download().outcome, DownloadOutcome::NoDevice);
         EXPECT_THAT(progress.only({"text:", "busy:", "answered:", "identified", "close"}),
-                    ElementsAre("text:Searching", "answered:0", "busy:1", "text:None", "text:NoDevice", "busy:0",
-                                "close"));
+                    ElementsAre("text:Searching", "answered:0", "busy:1", "text:None", "text:NoDevice",
+                                "busy:0", "close"));
         EXPECT_EQ(progress.timeOf("close") - progress.timeOf("text:NoDevice"), Ms(meter::kMessagePauseMs));
         EXPECT_EQ(rowCount("OBIEKTY"), 0);
         // The link stays open for the next download.
@@ -245,24 +247,24 @@ TEST_F(DownloadTest, SkippedRecordsAreUndoneAloneAndReported)
 {
     // P_WYNIKI_UI refuses record number 666: its object, just added, must go with it.
     change(QStringLiteral("create exception NX_REFUSED 'result refused by the test'"));
-    change(QStringLiteral(
-        "alter procedure P_WYNIKI_UI (IDOB integer, DATACZAS timestamp, DANE1 float, DANE2 float, DANE3 integer, "
-        "DANE4 integer, REZI1 integer, REZC varchar(50)) as begin "
-        "if (DANE3 = 666) then exception NX_REFUSED; "
-        "insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) "
-        "values (:IDOB, :DATACZAS, :DANE1, :DANE2, :DANE3, :DANE4, :REZI1, :REZC); end"));
+    change(QStringLiteral("alter procedure P_WYNIKI_UI (IDOB integer, DATACZAS timestamp, DANE1 float, DANE2 "
+                          "float, DANE3 integer, "
+                          "DANE4 integer, REZI1 integer, REZC varchar(50)) as begin "
+                          "if (DANE3 = 666) then exception NX_REFUSED; "
+                          "insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) "
+                          "values (:IDOB, :DATACZAS, :DANE1, :DANE2, :DANE3, :DANE4, :REZI1, :REZC); end"));
     QJsonObject image = meterImage({}, {{3, QStringLiteral("Silo A")}});
     image[QStringLiteral("replies")] = QJsonObject{
         {"H",
-         "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E"   // record 5, species 3, sample 7: stored
-         "06 00 00 60 29 64 74 7B 00 F1 FF 02 0E"   // day 0
-         "07 00 00 7B 29 00 C8 7B 00 F1 FF 02 0E"   // hour 25
-         "08 00 00 7B 29 64 74 7B 00 F1 FF 06 0E"   // species 7: its name does not fit NAZWA_LONG
-         "9A 02 00 7B 29 64 74 7B 00 F1 FF 00 12"   // record 666, species 1, sample 9: refused
+         "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E" // record 5, species 3, sample 7: stored
+         "06 00 00 60 29 64 74 7B 00 F1 FF 02 0E" // day 0
+         "07 00 00 7B 29 00 C8 7B 00 F1 FF 02 0E" // hour 25
+         "08 00 00 7B 29 64 74 7B 00 F1 FF 06 0E" // species 7: its name does not fit NAZWA_LONG
+         "9A 02 00 7B 29 64 74 7B 00 F1 FF 00 12" // record 666, species 1, sample 9: refused
          "2A"},
         {"M03",
-         "01 00 00 22 2A 00 40 D6 00"    // record 1, 2020-01-02 08:00:00, 21.4
-         "02 00 00 22 2A 80 47 D6 00"},  // minute 60
+         "01 00 00 22 2A 00 40 D6 00"   // record 1, 2020-01-02 08:00:00, 21.4
+         "02 00 00 22 2A 80 47 D6 00"}, // minute 60
     };
     attach({image});
 
@@ -272,7 +274,8 @@ TEST_F(DownloadTest, SkippedRecordsAreUndoneAloneAndReported)
     EXPECT_EQ(summary.temperatureResults, 1);
     EXPECT_EQ(summary.skipped, 5);
     EXPECT_TRUE(progress.saw("skipped:5"));
-    EXPECT_THAT(progress.only({"dataChanged", "skipped", "close"}), ElementsAre("dataChanged", "skipped:5", "close"));
+    EXPECT_THAT(progress.only({"dataChanged", "skipped", "close"}),
+                ElementsAre("dataChanged", "skipped:5", "close"));
     EXPECT_THAT(rows(objectsSql), ElementsAre("1|3||||7", "2|3|Silo A|||0"));
     EXPECT_THAT(rows(QStringLiteral("select DANE3 from WYNIKI order by DANE3")), ElementsAre("1", "5"));
 }
@@ -305,16 +308,16 @@ namespace {
 
 // Every look at the time costs a millisecond, so storing takes time as it would for real.
 class TickingClock final : public Clock {
-public:
+  public:
     Ms now() const override { return now_ += Ms(1); }
     void sleep(Ms duration) override { now_ += duration; }
     QDateTime wallNow() const override { return QDateTime(QDate(2024, 1, 1), QTime(12, 0)); }
 
-private:
+  private:
     mutable Ms now_{0};
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(DownloadTest, StoringPumpsTheWindowWithNoTransactionOpen)
 {

@@ -14,7 +14,6 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
-
 #include <gtest/gtest.h>
 
 namespace {
@@ -41,7 +40,8 @@ QJsonObject slowMeter()
             readings.append(QJsonObject{{"record", r + 1},
                                         {"time", start.addSecs(600 * r).toString(Qt::ISODate)},
                                         {"temperature", 15.5}});
-        objects.append(QJsonObject{{"number", o + 1}, {"name", QStringLiteral("Silo %1").arg(o + 1)}, {"records", readings}});
+        objects.append(QJsonObject{
+            {"number", o + 1}, {"name", QStringLiteral("Silo %1").arg(o + 1)}, {"records", readings}});
     }
     return QJsonObject{{"usbSerial", "PP000777"},
                        {"identity", QJsonObject{{"serialText", "TC000777"}, {"firmware", "1.05"}}},
@@ -51,7 +51,7 @@ QJsonObject slowMeter()
 }
 
 class KilledDownload : public ::testing::Test {
-protected:
+  protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -108,7 +108,7 @@ QVariant first(nx::store::Database& db, const char* sql)
     return query.next() ? query.value(0) : QVariant();
 }
 
-}  // namespace
+} // namespace
 
 TEST_F(KilledDownload, EveryRecordOnceAfterKillsPartWay)
 {
@@ -118,7 +118,8 @@ TEST_F(KilledDownload, EveryRecordOnceAfterKillsPartWay)
     };
     // While the moisture reply arrives, while it is stored, between and inside the
     // temperature objects.
-    const Kill kills[] = {{"Importing data", 200}, {" 40%", 0}, {" 40%", 3}, {" 40%", 15}, {" 80%", 0}, {" 80%", 900}};
+    const Kill kills[] = {
+        {"Importing data", 200}, {" 40%", 0}, {" 40%", 3}, {" 40%", 15}, {" 80%", 0}, {" 80%", 900}};
     int landed = 0;
     for (const Kill& k : kills) {
         SCOPED_TRACE(std::string("kill after ") + k.line + " + " + std::to_string(k.afterMs) + " ms");

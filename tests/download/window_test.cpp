@@ -21,9 +21,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
-
 #include <gtest/gtest.h>
-
 #include <memory>
 
 using namespace nx;
@@ -32,7 +30,7 @@ using nx::app::TMainUniNXFormCF;
 namespace {
 
 class QtApplication final : public ::testing::Environment {
-public:
+  public:
     void SetUp() override
     {
         static int argc = 1;
@@ -42,7 +40,7 @@ public:
     }
     void TearDown() override { app_.reset(); }
 
-private:
+  private:
     std::unique_ptr<QApplication> app_;
 };
 const auto* const qtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
@@ -59,11 +57,12 @@ const char* const meterJson = R"({
 })";
 
 class StartButton : public ::testing::Test {
-protected:
+  protected:
     StartButton()
     {
         const QDir program(qEnvironmentVariable("NX_PROGRAM_DIR"));
-        for (const QString& name : program.entryList({"NXbase.fb", "GatunkiNXMc.txt", "*.lng", "*.svg"}, QDir::Files)) {
+        for (const QString& name :
+             program.entryList({"NXbase.fb", "GatunkiNXMc.txt", "*.lng", "*.svg"}, QDir::Files)) {
             const QString copy = dir.filePath(name);
             QFile::copy(program.filePath(name), copy);
             QFile::setPermissions(copy, QFile::ReadOwner | QFile::WriteOwner);
@@ -119,7 +118,7 @@ protected:
     std::unique_ptr<TMainUniNXFormCF> window;
 };
 
-}  // namespace
+} // namespace
 
 TEST_F(StartButton, DownloadFillsTheGridsAndTheMeterTextsStay)
 {

@@ -14,7 +14,6 @@
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QString>
-
 #include <cstdio>
 
 namespace nivexctl {
@@ -29,7 +28,7 @@ void say(const QString& text)
 }
 
 class ConsoleProgress final : public nx::meter::DownloadProgress {
-public:
+  public:
     void openProgress() override
     {
         say(QStringLiteral("Searching"));
@@ -38,11 +37,19 @@ public:
     void showText(ProgressText text) override
     {
         switch (text) {
-        case ProgressText::None: return;
-        case ProgressText::Searching: return;  // said when the progress opened
-        case ProgressText::NoDevice: say(QStringLiteral("Device not connected")); return;
-        case ProgressText::Importing: say(QStringLiteral("Importing data")); return;
-        case ProgressText::ImportError: say(QStringLiteral("Import error")); return;
+        case ProgressText::None:
+            return;
+        case ProgressText::Searching:
+            return; // said when the progress opened
+        case ProgressText::NoDevice:
+            say(QStringLiteral("Device not connected"));
+            return;
+        case ProgressText::Importing:
+            say(QStringLiteral("Importing data"));
+            return;
+        case ProgressText::ImportError:
+            say(QStringLiteral("Import error"));
+            return;
         }
     }
     void setBar(int position) override { say(QStringLiteral("%1%").arg(position, 3)); }
@@ -61,7 +68,7 @@ public:
 
 // A shell command ends its process, so it gives the chip back; the window keeps it open.
 class LinkCloser {
-public:
+  public:
     explicit LinkCloser(nx::usb::tftdichip& link) : link_(link) {}
     ~LinkCloser()
     {
@@ -71,7 +78,7 @@ public:
     LinkCloser(const LinkCloser&) = delete;
     LinkCloser& operator=(const LinkCloser&) = delete;
 
-private:
+  private:
     nx::usb::tftdichip& link_;
 };
 
@@ -79,10 +86,11 @@ int storedResults(nx::store::Database& db)
 {
     QSqlQuery query(db.connection());
     query.setForwardOnly(true);
-    return query.exec(QStringLiteral("select count(*) from WYNIKI")) && query.next() ? query.value(0).toInt() : 0;
+    return query.exec(QStringLiteral("select count(*) from WYNIKI")) && query.next() ? query.value(0).toInt()
+                                                                                     : 0;
 }
 
-}  // namespace
+} // namespace
 
 int runDownload(const QStringList& args)
 {
@@ -113,7 +121,8 @@ int runDownload(const QStringList& args)
         {link, db, species, languages.actLangNbr(), nx::lang::runtimeText(3), progress});
 
     switch (summary.outcome) {
-    case nx::meter::DownloadOutcome::Done: break;
+    case nx::meter::DownloadOutcome::Done:
+        break;
     case nx::meter::DownloadOutcome::NoDevice:
         std::fprintf(stderr, "nivexctl download: Device not connected\n");
         return 3;
@@ -131,4 +140,4 @@ int runDownload(const QStringList& args)
     return 0;
 }
 
-}  // namespace nivexctl
+} // namespace nivexctl
