@@ -142,6 +142,11 @@ Qt::ItemFlags GridColumnsModel::flags(const QModelIndex& index) const
 
 void TickDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
 {
+    const auto* columns = qobject_cast<const GridColumnsModel*>(index.model());
+    if (!columns || !columns->isTickColumn(index.column())) {
+        QStyledItemDelegate::paint(painter, option, index);
+        return;
+    }
     QStyleOptionViewItem cell = option;
     initStyleOption(&cell, index);
     cell.features &= ~QStyleOptionViewItem::HasCheckIndicator;
@@ -155,9 +160,11 @@ void TickDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, 
     QStyleOptionButton box;
     box.state = QStyle::State_Enabled |
                 (state.value<Qt::CheckState>() == Qt::Checked ? QStyle::State_On : QStyle::State_Off);
-    const QRect indicator = style->subElementRect(QStyle::SE_CheckBoxIndicator, &box, option.widget);
-    box.rect = QRect(option.rect.center() - QPoint(indicator.width() / 2, indicator.height() / 2),
-                     indicator.size());
+    const QSize indicator(style->pixelMetric(QStyle::PM_IndicatorWidth, &box, option.widget),
+                          style->pixelMetric(QStyle::PM_IndicatorHeight, &box, option.widget));
+    box.rect = QRect(QPoint(option.rect.x() + (option.rect.width() - indicator.width()) / 2,
+                            option.rect.y() + (option.rect.height() - indicator.height()) / 2),
+                     indicator);
     style->drawPrimitive(QStyle::PE_IndicatorCheckBox, &box, painter, option.widget);
 }
 
@@ -192,11 +199,9 @@ void DataGrid::setColumns(GridColumnsModel* model)
 {
     columns_ = model;
     setModel(model);
-    for (int c = 0; c < model->columnCount(); ++c) {
+    setItemDelegate(new TickDelegate(this));
+    for (int c = 0; c < model->columnCount(); ++c)
         setColumnWidth(c, model->width(c));
-        if (model->isTickColumn(c))
-            setItemDelegateForColumn(c, new TickDelegate(this));
-    }
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
             [this](const QModelIndex& current) { emit currentRowChanged(current.isValid() ? current.row() : -1); });
     connect(model, &QAbstractItemModel::modelReset, this, &DataGrid::showSortArrow);

@@ -57,8 +57,8 @@ private:
     QStringList titles_;
 };
 
-// Paints a tick cell: a ticked box, an empty box, or nothing for a null mark. It never
-// edits; a click on the cell is the window's business.
+// Paints a tick cell as a centred ticked box, an empty box, or nothing for a null mark,
+// and every other cell as usual. It never edits; a click is the window's business.
 class TickDelegate final : public QStyledItemDelegate {
 public:
     using QStyledItemDelegate::QStyledItemDelegate;

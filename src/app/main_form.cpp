@@ -631,6 +631,10 @@ store::Database* TMainUniNXFormCF::database() const
 void TMainUniNXFormCF::bringHeaderPicture(int languageNumber)
 {
     headerOnTop_ = languageNumber >= 0 && languageNumber < 6 ? languageNumber : 0;
+    // The pictures are drawn over the band's gradient, so the ones below the top would
+    // show through it: only the top one is shown.
+    for (int i = 0; i < 6; ++i)
+        headerPictures[i]->setVisible(i == headerOnTop_);
     headerPictures[headerOnTop_]->raise();
     // The labels and buttons stay above whichever picture is on top.
     for (QWidget* w : band_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
