@@ -5,5 +5,6 @@ cd "$(dirname "$0")/.."
 bash scripts/setup.sh
 cmake -S . -B build -G Ninja -DNX_WERROR=ON
 cmake --build build
-ctest --test-dir build --output-on-failure -j2 --timeout 600
+# The decoders under the fuzzer first, so the test summary is the last thing printed.
 bash scripts/fuzz.sh 45
+ctest --test-dir build --output-on-failure -j2 --timeout 600
