@@ -5,6 +5,8 @@
 #include "app/error_handler.h"
 #include "app/main_form.h"
 #include "app/measurement_views.h"
+#include "base/exception.h"
+#include "lang/lang_flags_combo.h"
 #include "lang/language_codes.h"
 #include "lang/language_manager.h"
 #include "meter/species_table.h"
@@ -12,6 +14,7 @@
 #include "store/database.h"
 
 #include <QAction>
+#include <QComboBox>
 #include <QDateEdit>
 #include <QHeaderView>
 #include <QLabel>
@@ -152,6 +155,8 @@ private slots:
     void startsWithoutDatabase();
     void startsWithBadSpeciesFile();
     void storedLanguagePicksHeaderPicture();
+    void pickedLanguageIsStoredAndShown();
+    void handlerErrorIsShownAndProgramGoesOn();
 
 private:
     QStringList errors_;
@@ -765,6 +770,59 @@ void MainWindowTest::storedLanguagePicksHeaderPicture()
             QCOMPARE(w.headerPictures[i]->isVisible(), i == expected);
         s.close();
     }
+}
+
+void MainWindowTest::pickedLanguageIsStoredAndShown()
+{
+    ProgramFolder folder;
+    Session s(folder);
+    s.start();
+    TMainUniNXFormCF& w = *s.window;
+    QComboBox* list = w.LangFlagsCombo1;
+    QVERIFY(list->count() > 2);
+    const QString englishTab = w.PageControl1->tabText(0);
+    // The user picks the third entry from the drop-down.
+    list->setFocus();
+    list->setCurrentIndex(0);
+    QTest::keyClick(list, Qt::Key_Down);
+    QTest::keyClick(list, Qt::Key_Down);
+    QCOMPARE(list->currentIndex(), 2);
+    QCOMPARE(w.database()->readLanguage(), 2);
+    const int number = nx::lang::languageNumber(w.languages().codeOfEntry(2));
+    QCOMPARE(w.GetActLangNbr(), number);
+    QVERIFY(w.headerPictures[number]->isVisible());
+    QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.ButtonConnect));
+    // The open window and its dialogs follow the switch at once.
+    QVERIFY2(w.PageControl1->tabText(0) != englishTab, qPrintable(w.PageControl1->tabText(0)));
+    s.close();
+    Session again(folder);
+    again.start();
+    QCOMPARE(again.window->LangFlagsCombo1->currentIndex(), 2);
+    QCOMPARE(again.window->headerPictureOnTop(), number);
+}
+
+namespace {
+
+// A window whose handler fails the way a database call does.
+class FailingWidget final : public QWidget {
+protected:
+    void mousePressEvent(QMouseEvent*) override { throw nx::Exception("The database said no."); }
+};
+
+}  // namespace
+
+void MainWindowTest::handlerErrorIsShownAndProgramGoesOn()
+{
+    FailingWidget failing;
+    failing.resize(50, 50);
+    failing.show();
+    QTest::mouseClick(&failing, Qt::LeftButton);
+    QCOMPARE(errors_, QStringList{QStringLiteral("The database said no.")});
+    // The event loop still runs the next event.
+    bool ran = false;
+    QTimer::singleShot(0, [&] { ran = true; });
+    QCoreApplication::processEvents();
+    QVERIFY(ran);
 }
 
 int main(int argc, char** argv)
