@@ -1,5 +1,6 @@
 #include "app/dialogs.h"
 
+#include <QApplication>
 #include <QLabel>
 #include <QLineEdit>
 #include <QPushButton>
@@ -143,6 +144,7 @@ TInfoForm::TInfoForm(QWidget* parent) : FramedDialog(QSize(341, 172), brownColou
 void TInfoForm::DlgShow(const QString& nazwa)
 {
     Label1->setText(nazwa);
+    centreOver(QApplication::activeWindow());
     exec();
 }
 
