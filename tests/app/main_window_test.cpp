@@ -157,6 +157,7 @@ private slots:
     void storedLanguagePicksHeaderPicture();
     void pickedLanguageIsStoredAndShown();
     void handlerErrorIsShownAndProgramGoesOn();
+    void infoBoxShowsTextUntilOk();
 
 private:
     QStringList errors_;
@@ -823,6 +824,21 @@ void MainWindowTest::handlerErrorIsShownAndProgramGoesOn()
     QTimer::singleShot(0, [&] { ran = true; });
     QCoreApplication::processEvents();
     QVERIFY(ran);
+}
+
+void MainWindowTest::infoBoxShowsTextUntilOk()
+{
+    TInfoForm box;
+    QString shown;
+    whenModalOpens([&](QWidget* modal) {
+        QCOMPARE(modal, static_cast<QWidget*>(&box));
+        shown = box.shownText();
+        pressKeyInFocus(Qt::Key_Return);
+    });
+    box.DlgShow(QStringLiteral("Open Office Calc  not installed"));
+    QCOMPARE(shown, QStringLiteral("Open Office Calc  not installed"));
+    QCOMPARE(box.result(), int(QDialog::Accepted));
+    QVERIFY(!box.isVisible());
 }
 
 int main(int argc, char** argv)
