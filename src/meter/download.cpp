@@ -57,9 +57,12 @@ class BusyCursor {
     DownloadProgress& progress_;
 };
 
+// The meter's clock has no zone. As local time, a reading from the hour the clocks skip
+// would be an invalid date-time and reach the database as NULL; as UTC it keeps its
+// numbers exactly, and the column stores no zone either way.
 QDateTime toDateTime(const DateTime& t)
 {
-    return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second));
+    return QDateTime(QDate(t.year, t.month, t.day), QTime(t.hour, t.minute, t.second), Qt::UTC);
 }
 
 // Stores the records of one reply. With forced writes every commit waits for the disk,

@@ -340,3 +340,23 @@ TEST_F(DownloadTest, StoringPumpsTheWindowWithNoTransactionOpen)
     EXPECT_GE(pumpsWhileStoring, 3);
     EXPECT_EQ(rowCount("WYNIKI"), 450);
 }
+
+TEST_F(DownloadTest, MeterTimesAreStoredAsTheyStandEvenWhereLocalClocksSkipAnHour)
+{
+    // The meter's clock knows no zone: 02:30 on the morning the clocks go forward in
+    // Warsaw does not exist there locally, yet it is what the meter wrote.
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Warsaw");
+    QJsonObject image = meterImage({});
+    image[QStringLiteral("replies")] = QJsonObject{{"H", "09 00 00 7D 36 C0 13 7B 00 F1 FF 02 0E 2A"}};
+    attach({image});
+    const meter::DownloadSummary summary = download();
+    const std::vector<std::string> stored = rows(QStringLiteral(
+        "select extract(hour from DATACZAS) || ':' || extract(minute from DATACZAS) from WYNIKI"));
+    if (oldZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldZone);
+    EXPECT_EQ(summary.skipped, 0);
+    EXPECT_THAT(stored, ElementsAre("2:30"));
+}
