@@ -210,3 +210,16 @@ TEST_F(StartButton, NoMeterEndsWithDeviceNotConnected)
     EXPECT_FALSE(window->FlagaJest);
     EXPECT_EQ(results(), 0);
 }
+
+TEST_F(StartButton, SkippedRecordsAreToldBeforeTheWindowCloses)
+{
+    // Record 5 as it should be, then the same with day 0.
+    attach(meter(QJsonObject{
+        {"H", "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E 06 00 00 60 29 64 74 7B 00 F1 FF 02 0E 2A"}}));
+    window->ButtonConnectClick();
+    expectAllClear();
+    app::TProgresForm* form = window->ProgresForm;
+    EXPECT_TRUE(form->LabSkipped->isVisibleTo(form));
+    EXPECT_EQ(form->LabSkipped->text(), QStringLiteral("1 records could not be read and were skipped"));
+    EXPECT_EQ(results(), 2);
+}
