@@ -1,5 +1,6 @@
 #include "app/data_grid.h"
 
+#include "app/framed_dialog.h"
 #include "store/views.h"
 
 #include <QApplication>
@@ -176,9 +177,7 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent)
     setSelectionMode(QAbstractItemView::SingleSelection);
     setWordWrap(true);
     setShowGrid(true);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(16);
-    setFont(f);
+    setFont(tahomaFont(16));
     // The selected row stays visible when the grid loses the focus.
     QPalette p = palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));

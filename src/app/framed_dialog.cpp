@@ -13,9 +13,15 @@ FramedDialog::FramedDialog(QSize clientSize, QColor frameColour, QWidget* parent
     QPalette p = palette();
     p.setColor(QPalette::Window, creamColour);
     setPalette(p);
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(19);
-    setFont(f);
+    setFont(tahomaFont(19));
+}
+
+QFont tahomaFont(int pixels, bool bold)
+{
+    QFont font(QStringLiteral("Tahoma"));
+    font.setPixelSize(pixels);
+    font.setBold(bold);
+    return font;
 }
 
 void FramedDialog::centreOver(const QWidget* owner)

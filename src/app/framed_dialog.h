@@ -2,6 +2,7 @@
 
 #include <QColor>
 #include <QDialog>
+#include <QFont>
 
 namespace nx::app {
 
@@ -23,6 +24,9 @@ protected:
 private:
     QColor frameColour_;
 };
+
+// The program's typeface (a desktop without Tahoma gets Qt's nearest match).
+QFont tahomaFont(int pixels, bool bold = false);
 
 // The cream of the button bars and the small windows.
 inline const QColor creamColour{255, 224, 183};

@@ -8,6 +8,7 @@
 #include "app/progres_form.h"
 #include "base/exception.h"
 #include "lang/lang_flags_combo.h"
+#include "lang/database_language_store.h"
 #include "lang/language_manager.h"
 #include "lang/runtime_texts.h"
 #include "meter/download.h"
@@ -118,24 +119,6 @@ protected:
     }
 };
 
-class DatabaseLanguageStore final : public lang::LanguageStore {
-public:
-    explicit DatabaseLanguageStore(store::Database& database) : database_(database) {}
-    int readLanguage() override { return database_.readLanguage(); }
-    void writeLanguage(int index) override { database_.writeLanguage(index); }
-
-private:
-    store::Database& database_;
-};
-
-QFont tahoma(int pixels, bool bold = false)
-{
-    QFont f(QStringLiteral("Tahoma"));
-    f.setPixelSize(pixels);
-    f.setBold(bold);
-    return f;
-}
-
 QPushButton* bandButton(QWidget* band, const char* name, QRect geometry, const char* picture)
 {
     auto* button = new QPushButton(band);
@@ -162,7 +145,7 @@ TMainUniNXFormCF::TMainUniNXFormCF(const QString& programDir, const QString& set
       languages_(std::make_unique<lang::LanguageManager>(folderWithSeparator(programDir_)))
 {
     setObjectName(QStringLiteral("MainUniNXFormCF"));
-    setFont(tahoma(16));
+    setFont(tahomaFont(16));
     resize(1411, 662);
 
     auto* central = new QWidget(this);
@@ -177,7 +160,7 @@ TMainUniNXFormCF::TMainUniNXFormCF(const QString& programDir, const QString& set
 
     PageControl1 = new QTabWidget(central);
     PageControl1->setObjectName(QStringLiteral("PageControl1"));
-    PageControl1->tabBar()->setFont(tahoma(19));
+    PageControl1->tabBar()->setFont(tahomaFont(19));
     PageControl1->addTab(buildTab(true), QString());
     PageControl1->addTab(buildTab(false), QString());
     PageControl1->setCurrentIndex(0);
@@ -269,11 +252,11 @@ void TMainUniNXFormCF::buildBand(QWidget* band)
     imgWide->hide();
 
     LabDevice = new QLabel(band);
-    LabDevice->setFont(tahoma(16, true));
+    LabDevice->setFont(tahomaFont(16, true));
     LabDevice->setGeometry(625, 14, 70, 24);
     LabNazwa = new QLabel(band);
     LabNazwa->setObjectName(QStringLiteral("LabNazwa"));
-    LabNazwa->setFont(tahoma(16, true));
+    LabNazwa->setFont(tahomaFont(16, true));
     LabNazwa->setGeometry(700, 14, 380, 24);
     LabSNCaption = new QLabel(band);
     LabSNCaption->setGeometry(625, 42, 70, 24);
@@ -287,7 +270,7 @@ void TMainUniNXFormCF::buildBand(QWidget* band)
     LabFV->setGeometry(700, 70, 380, 24);
 
     ButtonConnect = bandButton(band, "ButtonConnect", QRect(625, 104, 221, 58), ":/pictures/icon_start.svg");
-    ButtonConnect->setFont(tahoma(19, true));
+    ButtonConnect->setFont(tahomaFont(19, true));
     ButtonConnect->setIconSize(QSize(32, 32));
     btnRaport = bandButton(band, "btnRaport", QRect(625, 176, 225, 40), ":/pictures/icon_report.svg");
     btnExportPDF = bandButton(band, "btnExportPDF", QRect(855, 176, 225, 40), ":/pictures/icon_pdf.svg");
@@ -317,7 +300,7 @@ void TMainUniNXFormCF::buildBand(QWidget* band)
 
     LangFlagsCombo1 = new lang::LangFlagsCombo(*languages_, band);
     btnKontakt = bandButton(band, "btnKontakt", QRect(0, 40, 131, 30), ":/pictures/icon_contact.svg");
-    btnKontakt->setFont(tahoma(13));
+    btnKontakt->setFont(tahomaFont(13));
     btnKontakt->setEnabled(false);  // the contact dialog arrives with its own work
     static_cast<TopBand*>(band)->onResize = [this](int width) {
         LangFlagsCombo1->move(width - LangFlagsCombo1->width() - 10, 8);
@@ -481,7 +464,7 @@ void TMainUniNXFormCF::FormShow()
         PageControl1->setCurrentIndex(0);
         database_->selectDevice(store::kMoistureDevice);
         ReloadObjects(QString());
-        languageStore_ = std::make_unique<DatabaseLanguageStore>(*database_);
+        languageStore_ = std::make_unique<lang::DatabaseLanguageStore>(*database_);
         LangFlagsCombo1->setStore(languageStore_.get());
         languages_->restore(*languageStore_);
     }

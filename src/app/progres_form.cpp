@@ -17,14 +17,11 @@ TProgresForm::TProgresForm(TMainUniNXFormCF* mainForm)
     setObjectName(QStringLiteral("ProgresForm"));
     setWindowFlag(Qt::WindowStaysOnTopHint);
     setModal(false);
-    QFont font(QStringLiteral("Tahoma"));
-    font.setPixelSize(19);
     auto label = [&](const char* name) {
         auto* l = new QLabel(this);
         l->setObjectName(QString::fromLatin1(name));
         l->setGeometry(8, 14, 397, 30);
         l->setAlignment(Qt::AlignCenter);
-        l->setFont(font);
         l->hide();
         return l;
     };
@@ -34,9 +31,7 @@ TProgresForm::TProgresForm(TMainUniNXFormCF* mainForm)
     LabError = label("LabError");
     // The skipped-records message is longer than the others: smaller, on two lines.
     LabSkipped = label("LabSkipped");
-    QFont small = font;
-    small.setPixelSize(14);
-    LabSkipped->setFont(small);
+    LabSkipped->setFont(tahomaFont(14));
     LabSkipped->setWordWrap(true);
     LabSkipped->setGeometry(8, 6, 397, 44);
     ProgressBar1 = new QProgressBar(this);
