@@ -66,21 +66,6 @@ class ConsoleProgress final : public nx::meter::DownloadProgress {
     void closeProgress() override {}
 };
 
-// A shell command ends its process, so it gives the chip back; the window keeps it open.
-class LinkCloser {
-  public:
-    explicit LinkCloser(nx::usb::tftdichip& link) : link_(link) {}
-    ~LinkCloser()
-    {
-        if (link_.fconnected)
-            link_.closeDevice();
-    }
-    LinkCloser(const LinkCloser&) = delete;
-    LinkCloser& operator=(const LinkCloser&) = delete;
-
-  private:
-    nx::usb::tftdichip& link_;
-};
 
 int storedResults(nx::store::Database& db)
 {

@@ -20,21 +20,6 @@ void printLine(const char* label, std::string_view text8)
     std::printf("%s: %s\n", label, nx::fromText8(text8).toLocal8Bit().constData());
 }
 
-// A shell command ends its process, so it gives the chip back; the window's download leaves it open.
-class LinkCloser {
-public:
-    explicit LinkCloser(nx::usb::tftdichip& link) : link_(link) {}
-    ~LinkCloser()
-    {
-        if (link_.fconnected)
-            link_.closeDevice();
-    }
-    LinkCloser(const LinkCloser&) = delete;
-    LinkCloser& operator=(const LinkCloser&) = delete;
-
-private:
-    nx::usb::tftdichip& link_;
-};
 
 }  // namespace
 
