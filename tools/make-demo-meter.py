@@ -12,8 +12,8 @@ import math
 import pathlib
 import random
 
-COFFEE = range(1, 9)   # species numbers 1-8: coffees
-COCOA = range(9, 13)   # species numbers 9-12: cocoas
+COFFEE = range(1, 13)  # species numbers 1-12: coffees and coffee varieties
+COCOA = range(13, 17)  # species numbers 13-16: cocoas
 
 
 def even_seconds(t):
@@ -30,7 +30,7 @@ def moisture_results(rng):
             clock = datetime.datetime.combine(day, datetime.time(8, 0)) + datetime.timedelta(
                 minutes=rng.randrange(0, 60))
             for _ in range(rng.choice((1, 2, 2, 3))):
-                species = rng.choice(list(COFFEE) * 2 + list(COCOA))
+                species = rng.choice(list(COFFEE) + list(COCOA) * 2)
                 sample = next_sample.get(species, 0)
                 next_sample[species] = (sample + 1) % 128
                 low, high = (9.0, 13.0) if species in COFFEE else (6.0, 8.0)
