@@ -17,6 +17,7 @@
 #include <QJsonObject>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
 #include <chrono>
 #include <cstdio>
 #include <ctime>
@@ -35,7 +36,7 @@ constexpr double kLineBytesPerSecond = 11520;
 // The system clock, keeping count of the time spent waiting: what is left of a
 // download's wall time is work done by the program (decoding, storing, the driver).
 class CountingClock final : public Clock {
-  public:
+public:
     Ms now() const override { return system_.now(); }
     void sleep(Ms duration) override
     {
@@ -47,12 +48,12 @@ class CountingClock final : public Clock {
 
     std::chrono::steady_clock::duration waited{};
 
-  private:
+private:
     SystemClock system_;
 };
 
 class SilentProgress final : public meter::DownloadProgress {
-  public:
+public:
     void openProgress() override {}
     void showText(meter::ProgressText) override {}
     void setBar(int) override {}
@@ -98,7 +99,7 @@ int storedResults(store::Database& db)
     return q.exec(QStringLiteral("select count(*) from WYNIKI")) && q.next() ? q.value(0).toInt() : -1;
 }
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

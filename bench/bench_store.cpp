@@ -12,7 +12,9 @@
 #include <QSqlError>
 #include <QSqlQuery>
 #include <QTemporaryDir>
+
 #include <benchmark/benchmark.h>
+
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -49,7 +51,7 @@ Record record(int i)
 }
 
 class FreshCopy {
-  public:
+public:
     FreshCopy()
     {
         const QString shipped = qEnvironmentVariableIsEmpty("NX_PROGRAM_DIR")
@@ -62,7 +64,7 @@ class FreshCopy {
     }
     QString programPath() const { return dir_.path() + QLatin1Char('/'); }
 
-  private:
+private:
     QTemporaryDir dir_;
 };
 
@@ -145,7 +147,7 @@ void BM_PlainInsert(benchmark::State& state)
 BENCHMARK(BM_DownloadProcedures)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 BENCHMARK(BM_PlainInsert)->Iterations(1)->UseManualTime()->Unit(benchmark::kMillisecond);
 
-} // namespace
+}  // namespace
 
 int main(int argc, char** argv)
 {

@@ -58,8 +58,9 @@ void addResults(nx::store::Database& db, int idob, int count, int marked)
 {
     db.inTransaction("filling", [&] {
         QSqlQuery q(db.connection());
-        if (!q.prepare(QStringLiteral("insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) "
-                                      "values (?, ?, ?, ?, ?, 0, ?, '')")))
+        if (!q.prepare(
+                QStringLiteral("insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) "
+                               "values (?, ?, ?, ?, ?, 0, ?, '')")))
             throw std::runtime_error("cannot prepare the insert");
         const QDateTime start(QDate(2024, 1, 1), QTime(6, 0));
         for (int i = 0; i < count; ++i) {
@@ -85,10 +86,7 @@ int rowOf(nx::app::MeasurementViews& views, int idob)
     throw std::runtime_error("object not in the view");
 }
 
-double seconds(Clock::duration d)
-{
-    return std::chrono::duration<double>(d).count();
-}
+double seconds(Clock::duration d) { return std::chrono::duration<double>(d).count(); }
 
 // Median time of making the object current (which reloads its results) and reading
 // the first screen of rows.
@@ -138,8 +136,9 @@ int main(int argc, char** argv)
             const int emptyRow = rowOf(views, empty);
             const double tLarge = openResults(views, rowOf(views, large), emptyRow);
             const double tSmall = openResults(views, rowOf(views, small), emptyRow);
-            std::printf("results view, first screen: %d results %.6f s, 100 results %.6f s, ratio %.2f (goal <= 2)\n",
-                        big, tLarge, tSmall, tLarge / tSmall);
+            std::printf(
+                "results view, first screen: %d results %.6f s, 100 results %.6f s, ratio %.2f (goal <= 2)\n",
+                big, tLarge, tSmall, tLarge / tSmall);
         }
         double tCommand = 0;
         double tBare = 0;
@@ -167,7 +166,8 @@ int main(int argc, char** argv)
             });
             tBare = seconds(Clock::now() - t0);
         }
-        std::printf("delete marked records: %d marked, command %.4f s, bare DELETE %.4f s, ratio %.2f (goal <= 1.5)\n",
+        std::printf("delete marked records: %d marked, command %.4f s, bare DELETE %.4f s, ratio %.2f (goal "
+                    "<= 1.5)\n",
                     marked, tCommand, tBare, tCommand / tBare);
     } catch (const std::exception& e) {
         std::fprintf(stderr, "bench_views: %s\n", e.what());

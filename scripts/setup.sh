@@ -11,7 +11,7 @@ packages=(
   firebird3.0-server-core firebird3.0-utils libfbclient2
   libglib2.0-dev
   libgtest-dev libgmock-dev libbenchmark-dev
-  clang libclang-rt-14-dev
+  clang libclang-rt-14-dev clang-format
   fonts-dejavu-core
 )
 

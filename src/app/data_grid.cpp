@@ -11,7 +11,8 @@ namespace nx::app {
 
 GridColumnsModel::GridColumnsModel(store::TableView& source, std::vector<GridColumn> columns,
                                    const std::function<bool(int tag)>& isCheckBoxColumn, QObject* parent)
-    : QAbstractProxyModel(parent), view_(source), columns_(std::move(columns)), isCheckBoxColumn_(isCheckBoxColumn)
+    : QAbstractProxyModel(parent), view_(source), columns_(std::move(columns)),
+      isCheckBoxColumn_(isCheckBoxColumn)
 {
     QAbstractProxyModel::setSourceModel(&view_);
     findColumns();
@@ -57,10 +58,7 @@ QString GridColumnsModel::field(int column) const
     return column >= 0 && column < columnCount() ? QLatin1String(columns_[column].field) : QString();
 }
 
-int GridColumnsModel::width(int column) const
-{
-    return columns_[column].width;
-}
+int GridColumnsModel::width(int column) const { return columns_[column].width; }
 
 bool GridColumnsModel::isTickColumn(int column) const
 {
@@ -74,10 +72,7 @@ QModelIndex GridColumnsModel::index(int row, int column, const QModelIndex& pare
     return createIndex(row, column);
 }
 
-QModelIndex GridColumnsModel::parent(const QModelIndex&) const
-{
-    return {};
-}
+QModelIndex GridColumnsModel::parent(const QModelIndex&) const { return {}; }
 
 int GridColumnsModel::rowCount(const QModelIndex& parent) const
 {
@@ -141,7 +136,8 @@ Qt::ItemFlags GridColumnsModel::flags(const QModelIndex& index) const
     return index.isValid() ? Qt::ItemIsEnabled | Qt::ItemIsSelectable : Qt::NoItemFlags;
 }
 
-void TickDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option, const QModelIndex& index) const
+void TickDelegate::paint(QPainter* painter, const QStyleOptionViewItem& option,
+                         const QModelIndex& index) const
 {
     const auto* columns = qobject_cast<const GridColumnsModel*>(index.model());
     if (!columns || !columns->isTickColumn(index.column())) {
@@ -181,7 +177,8 @@ DataGrid::DataGrid(const QString& name, QWidget* parent) : QTableView(parent)
     // The selected row stays visible when the grid loses the focus.
     QPalette p = palette();
     p.setColor(QPalette::Inactive, QPalette::Highlight, p.color(QPalette::Active, QPalette::Highlight));
-    p.setColor(QPalette::Inactive, QPalette::HighlightedText, p.color(QPalette::Active, QPalette::HighlightedText));
+    p.setColor(QPalette::Inactive, QPalette::HighlightedText,
+               p.color(QPalette::Active, QPalette::HighlightedText));
     setPalette(p);
     verticalHeader()->hide();
     verticalHeader()->setSectionResizeMode(QHeaderView::Fixed);
@@ -202,7 +199,9 @@ void DataGrid::setColumns(GridColumnsModel* model)
     for (int c = 0; c < model->columnCount(); ++c)
         setColumnWidth(c, model->width(c));
     connect(selectionModel(), &QItemSelectionModel::currentRowChanged, this,
-            [this](const QModelIndex& current) { emit currentRowChanged(current.isValid() ? current.row() : -1); });
+            [this](const QModelIndex& current) {
+                emit currentRowChanged(current.isValid() ? current.row() : -1);
+            });
     connect(model, &QAbstractItemModel::modelReset, this, &DataGrid::showSortArrow);
     showSortArrow();
 }
@@ -213,7 +212,8 @@ void DataGrid::showSortArrow()
     const QSignalBlocker block(header);
     header->setSortIndicatorShown(sort_.hasArrow());
     if (sort_.hasArrow())
-        header->setSortIndicator(sort_.column(), sort_.ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
+        header->setSortIndicator(sort_.column(),
+                                 sort_.ascending() ? Qt::AscendingOrder : Qt::DescendingOrder);
 }
 
 void DataGrid::standOn(int row)

@@ -53,10 +53,7 @@ void TFormEditName::setText(const QString& text, int maxLength)
     Edit1->setText(text);
 }
 
-QString TFormEditName::text() const
-{
-    return Edit1->text();
-}
+QString TFormEditName::text() const { return Edit1->text(); }
 
 void TFormEditName::showEvent(QShowEvent* event)
 {
@@ -148,14 +145,8 @@ void TInfoForm::DlgShow(const QString& nazwa)
     exec();
 }
 
-QString TInfoForm::shownText() const
-{
-    return Label1->text();
-}
+QString TInfoForm::shownText() const { return Label1->text(); }
 
-void TInfoForm::retranslateUi()
-{
-    BitBtn1->setText(tr("OK"));
-}
+void TInfoForm::retranslateUi() { BitBtn1->setText(tr("OK")); }
 
 }  // namespace nx::app

@@ -22,20 +22,14 @@ ErrorPresenter& presenter()
 
 }  // namespace
 
-void showError(const QString& text)
-{
-    presenter()(text);
-}
+void showError(const QString& text) { presenter()(text); }
 
 ScopedErrorPresenter::ScopedErrorPresenter(ErrorPresenter replacement) : previous_(std::move(presenter()))
 {
     presenter() = std::move(replacement);
 }
 
-ScopedErrorPresenter::~ScopedErrorPresenter()
-{
-    presenter() = std::move(previous_);
-}
+ScopedErrorPresenter::~ScopedErrorPresenter() { presenter() = std::move(previous_); }
 
 NxApplication::NxApplication(int& argc, char** argv) : QApplication(argc, argv) {}
 

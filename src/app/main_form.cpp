@@ -7,8 +7,8 @@
 #include "app/measurement_views.h"
 #include "app/progres_form.h"
 #include "base/exception.h"
-#include "lang/lang_flags_combo.h"
 #include "lang/database_language_store.h"
+#include "lang/lang_flags_combo.h"
 #include "lang/language_manager.h"
 #include "lang/runtime_texts.h"
 #include "meter/download.h"
@@ -200,7 +200,7 @@ TMainUniNXFormCF::TMainUniNXFormCF(const QString& programDir, const QString& set
     JvDBUGTemp_details->addAction(actDelRekord);
     PageControl1->addAction(actDelRekord);
     for (QWidget* w : std::initializer_list<QWidget*>{jvdbGrHobjects, JvDBUGTempObjects, jvdbGrHresults,
-                                                       JvDBUGTemp_details, PageControl1})
+                                                      JvDBUGTemp_details, PageControl1})
         w->setContextMenuPolicy(Qt::ActionsContextMenu);
 
     connect(PageControl1, &QTabWidget::currentChanged, this, &TMainUniNXFormCF::PageControl1Change);
@@ -211,12 +211,13 @@ TMainUniNXFormCF::TMainUniNXFormCF(const QString& programDir, const QString& set
                                  std::pair{jvdbGrHresults, false}, std::pair{JvDBUGTemp_details, false}}) {
         connect(grid, &DataGrid::titleClicked, this,
                 [this, grid = grid, objects = objects](int column) { titleClick(grid, column, objects); });
-        connect(grid, &QAbstractItemView::clicked, this, [this, grid = grid, objects = objects](const QModelIndex& i) {
-            if (objects)
-                jvdbGrHobjectsCellClick(grid, i);
-            else
-                jvdbGrHresultsCellClick(grid, i);
-        });
+        connect(grid, &QAbstractItemView::clicked, this,
+                [this, grid = grid, objects = objects](const QModelIndex& i) {
+                    if (objects)
+                        jvdbGrHobjectsCellClick(grid, i);
+                    else
+                        jvdbGrHresultsCellClick(grid, i);
+                });
     }
 
     updateCommands();
@@ -284,7 +285,8 @@ void TMainUniNXFormCF::buildBand(QWidget* band)
     auto* frame = new DateFrame(band);
     frame->setObjectName(QStringLiteral("Panel4"));
     frame->setGeometry(1090, 100, 250, 162);
-    btnSelectDate = bandButton(frame, "btnSelectDate", QRect(10, 10, 230, 40), ":/pictures/icon_calendar.svg");
+    btnSelectDate =
+        bandButton(frame, "btnSelectDate", QRect(10, 10, 230, 40), ":/pictures/icon_calendar.svg");
     LabFrom = new QLabel(frame);
     LabFrom->setGeometry(10, 62, 60, 32);
     dtpDataOd = new QDateEdit(MainFormSettings::designDate(), frame);
@@ -351,14 +353,13 @@ QWidget* TMainUniNXFormCF::buildTab(bool moisture)
         v->addWidget(grid, 1);
         return std::pair{panel, grid};
     };
-    auto [objectsPane, objectsGrid] = pane(moisture ? QStringLiteral("Panel6") : QStringLiteral("Panel8"),
-                                           moisture ? QStringLiteral("jvdbGrHobjects")
-                                                    : QStringLiteral("JvDBUGTempObjects"),
-                                           2, firstButton);
-    auto [resultsPane, resultsGrid] = pane(moisture ? QStringLiteral("Panel7") : QStringLiteral("Panel9"),
-                                           moisture ? QStringLiteral("jvdbGrHresults")
-                                                    : QStringLiteral("JvDBUGTemp_details"),
-                                           1, firstButton + 2);
+    auto [objectsPane, objectsGrid] = pane(
+        moisture ? QStringLiteral("Panel6") : QStringLiteral("Panel8"),
+        moisture ? QStringLiteral("jvdbGrHobjects") : QStringLiteral("JvDBUGTempObjects"), 2, firstButton);
+    auto [resultsPane, resultsGrid] =
+        pane(moisture ? QStringLiteral("Panel7") : QStringLiteral("Panel9"),
+             moisture ? QStringLiteral("jvdbGrHresults") : QStringLiteral("JvDBUGTemp_details"), 1,
+             firstButton + 2);
     splitter->setStretchFactor(0, 0);
     splitter->setStretchFactor(1, 1);
     const MainFormSettings design;
@@ -490,8 +491,10 @@ void TMainUniNXFormCF::LoadSpeciesTable()
 void TMainUniNXFormCF::attachGrids()
 {
     const auto question = [](int tag) { return jvdbGrHresultsCheckIfBooleanField(tag); };
-    jvdbGrHobjects->setColumns(new GridColumnsModel(views_->objects(), moistureObjectColumns, question, jvdbGrHobjects));
-    jvdbGrHresults->setColumns(new GridColumnsModel(views_->results(), moistureResultColumns, question, jvdbGrHresults));
+    jvdbGrHobjects->setColumns(
+        new GridColumnsModel(views_->objects(), moistureObjectColumns, question, jvdbGrHobjects));
+    jvdbGrHresults->setColumns(
+        new GridColumnsModel(views_->results(), moistureResultColumns, question, jvdbGrHresults));
     JvDBUGTempObjects->setColumns(
         new GridColumnsModel(views_->objects(), temperatureObjectColumns, question, JvDBUGTempObjects));
     JvDBUGTemp_details->setColumns(
@@ -511,7 +514,8 @@ void TMainUniNXFormCF::attachGrids()
     });
     for (store::TableView* view : {static_cast<store::TableView*>(&views_->objects()),
                                    static_cast<store::TableView*>(&views_->results())})
-        connect(view, &store::TableView::fetchFailed, this, [](const QString& message) { showError(message); });
+        connect(view, &store::TableView::fetchFailed, this,
+                [](const QString& message) { showError(message); });
     retranslateUi();
 }
 
@@ -587,8 +591,10 @@ void TMainUniNXFormCF::saveSettings()
     s.minimized = isMinimized();
     s.dateFrom = dtpDataOd->date();
     s.dateTo = dtpDataDo->date();
-    s.panel6Width = pendingPaneWidth_[0] >= 0 ? pendingPaneWidth_[0] : Splitter1->sizes().value(0, s.panel6Width);
-    s.panel8Width = pendingPaneWidth_[1] >= 0 ? pendingPaneWidth_[1] : Splitter2->sizes().value(0, s.panel8Width);
+    s.panel6Width =
+        pendingPaneWidth_[0] >= 0 ? pendingPaneWidth_[0] : Splitter1->sizes().value(0, s.panel6Width);
+    s.panel8Width =
+        pendingPaneWidth_[1] >= 0 ? pendingPaneWidth_[1] : Splitter2->sizes().value(0, s.panel8Width);
     const QScreen* shown = screen();
     const int ppi = shown ? qRound(shown->logicalDotsPerInch()) : 96;
     settingsSaved_ = true;
@@ -601,15 +607,9 @@ const LastSortString& TMainUniNXFormCF::lastSortString() const
     return views_ ? views_->lastSortString() : none;
 }
 
-int TMainUniNXFormCF::GetActLangNbr() const
-{
-    return languages_->actLangNbr();
-}
+int TMainUniNXFormCF::GetActLangNbr() const { return languages_->actLangNbr(); }
 
-store::Database* TMainUniNXFormCF::database() const
-{
-    return database_.get();
-}
+store::Database* TMainUniNXFormCF::database() const { return database_.get(); }
 
 void TMainUniNXFormCF::bringHeaderPicture(int languageNumber)
 {
@@ -621,7 +621,8 @@ void TMainUniNXFormCF::bringHeaderPicture(int languageNumber)
     headerPictures[headerOnTop_]->raise();
     // The labels and buttons stay above whichever picture is on top.
     for (QWidget* w : band_->findChildren<QWidget*>(QString(), Qt::FindDirectChildrenOnly))
-        if (std::find(headerPictures.begin(), headerPictures.end(), w) == headerPictures.end() && w != imgWide)
+        if (std::find(headerPictures.begin(), headerPictures.end(), w) == headerPictures.end() &&
+            w != imgWide)
             w->raise();
 }
 
@@ -631,15 +632,9 @@ void TMainUniNXFormCF::LangFlagsCombo1ChangeLanguage()
     ButtonConnect->setFocus();
 }
 
-void TMainUniNXFormCF::ReloadObjects(const QString& clause)
-{
-    views_->ReloadObjects(clause);
-}
+void TMainUniNXFormCF::ReloadObjects(const QString& clause) { views_->ReloadObjects(clause); }
 
-void TMainUniNXFormCF::ReloadResults(const QString& clause)
-{
-    views_->ReloadResults(clause);
-}
+void TMainUniNXFormCF::ReloadResults(const QString& clause) { views_->ReloadResults(clause); }
 
 void TMainUniNXFormCF::PageControl1Change(int index)
 {
@@ -647,10 +642,7 @@ void TMainUniNXFormCF::PageControl1Change(int index)
         views_->selectTab(index);
 }
 
-bool TMainUniNXFormCF::jvdbGrHresultsCheckIfBooleanField(int tag)
-{
-    return tag == store::kCheckBoxTag;
-}
+bool TMainUniNXFormCF::jvdbGrHresultsCheckIfBooleanField(int tag) { return tag == store::kCheckBoxTag; }
 
 void TMainUniNXFormCF::jvdbGrHobjectsCellClick(DataGrid*, const QModelIndex& cell)
 {
@@ -749,19 +741,14 @@ void TMainUniNXFormCF::rename(int which)
                    sampleName ? kOpisLength : kNazwaLongLength);
     if (editor.exec() != QDialog::Accepted)
         return;
-    views_->renameCurrentObject(sampleName ? store::ObjectsModel::Name::SampleName : store::ObjectsModel::Name::MyName,
+    views_->renameCurrentObject(sampleName ? store::ObjectsModel::Name::SampleName
+                                           : store::ObjectsModel::Name::MyName,
                                 editor.text());
 }
 
-void TMainUniNXFormCF::actSamplenameExecute()
-{
-    rename(0);
-}
+void TMainUniNXFormCF::actSamplenameExecute() { rename(0); }
 
-void TMainUniNXFormCF::actMynameExecute()
-{
-    rename(1);
-}
+void TMainUniNXFormCF::actMynameExecute() { rename(1); }
 
 bool TMainUniNXFormCF::confirm(int message)
 {

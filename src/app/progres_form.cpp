@@ -42,10 +42,7 @@ TProgresForm::TProgresForm(TMainUniNXFormCF* mainForm)
     retranslateUi();
 }
 
-TProgresForm::~TProgresForm()
-{
-    setBusy(false);
-}
+TProgresForm::~TProgresForm() { setBusy(false); }
 
 void TProgresForm::retranslateUi()
 {
@@ -91,15 +88,9 @@ void TProgresForm::showText(meter::ProgressText text)
     }
 }
 
-void TProgresForm::setBar(int position)
-{
-    ProgressBar1->setValue(position);
-}
+void TProgresForm::setBar(int position) { ProgressBar1->setValue(position); }
 
-void TProgresForm::setMeterAnswered(bool answered)
-{
-    mainForm_->FlagaJest = answered;
-}
+void TProgresForm::setMeterAnswered(bool answered) { mainForm_->FlagaJest = answered; }
 
 void TProgresForm::meterIdentified(const meter::MeterIdentity& meter)
 {
@@ -121,10 +112,7 @@ void TProgresForm::setBusy(bool busy)
         QApplication::restoreOverrideCursor();
 }
 
-void TProgresForm::pumpEvents()
-{
-    QCoreApplication::processEvents();
-}
+void TProgresForm::pumpEvents() { QCoreApplication::processEvents(); }
 
 void TProgresForm::reportSkipped(int count)
 {
@@ -134,14 +122,8 @@ void TProgresForm::reportSkipped(int count)
     clock().sleep(std::chrono::milliseconds(meter::kMessagePauseMs));
 }
 
-void TProgresForm::dataChanged()
-{
-    mainForm_->ReloadObjects(QString());
-}
+void TProgresForm::dataChanged() { mainForm_->ReloadObjects(QString()); }
 
-void TProgresForm::closeProgress()
-{
-    hide();
-}
+void TProgresForm::closeProgress() { hide(); }
 
-} // namespace nx::app
+}  // namespace nx::app

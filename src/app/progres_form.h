@@ -15,7 +15,7 @@ class TMainUniNXFormCF;
 // the views).
 class TProgresForm final : public FramedDialog, public meter::DownloadProgress {
     Q_OBJECT
-  public:
+public:
     explicit TProgresForm(TMainUniNXFormCF* mainForm);
     ~TProgresForm() override;
 
@@ -38,14 +38,14 @@ class TProgresForm final : public FramedDialog, public meter::DownloadProgress {
     QLabel* LabSkipped = nullptr;
     QProgressBar* ProgressBar1 = nullptr;
 
-  protected:
+protected:
     void retranslateUi() override;
 
-  private:
+private:
     void showOnly(QLabel* label);
 
     TMainUniNXFormCF* mainForm_;
     bool busy_ = false;
 };
 
-} // namespace nx::app
+}  // namespace nx::app

@@ -8,12 +8,9 @@
 namespace nx::emulator {
 namespace {
 
-std::int64_t nowUs()
-{
-    return std::int64_t(clock().now().count()) * 1000;
-}
+std::int64_t nowUs() { return std::int64_t(clock().now().count()) * 1000; }
 
-} // namespace
+}  // namespace
 
 EmulatedMeter::EmulatedMeter(MeterImage image) : image_(std::move(image)) {}
 
@@ -202,4 +199,4 @@ void EmulatedMeter::purgeReceive()
     lineFreeUs_ = 0;
 }
 
-} // namespace nx::emulator
+}  // namespace nx::emulator

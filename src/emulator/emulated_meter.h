@@ -26,6 +26,7 @@
 
 #include <QByteArray>
 #include <QByteArrayView>
+
 #include <chrono>
 #include <cstdint>
 #include <deque>
@@ -38,8 +39,8 @@ namespace nx::emulator {
 struct LineSettings {
     std::uint32_t baudRate = 9600;
     std::uint8_t wordLength = 8;
-    std::uint8_t stopBits = 0; // 0 one, 2 two
-    std::uint8_t parity = 0;   // 0 none
+    std::uint8_t stopBits = 0;  // 0 one, 2 two
+    std::uint8_t parity = 0;    // 0 none
 
     bool operator==(const LineSettings&) const = default;
 };
@@ -49,7 +50,7 @@ inline constexpr int usbPacketDataBytes = 62;
 inline constexpr std::chrono::milliseconds defaultLatency{16};
 
 class EmulatedMeter {
-  public:
+public:
     using Ms = std::chrono::milliseconds;
 
     explicit EmulatedMeter(MeterImage image);
@@ -73,7 +74,7 @@ class EmulatedMeter {
     // What the meter sends for one command key (see commandKey()); empty: nothing.
     QByteArray replyTo(const std::string& key) const;
 
-  private:
+private:
     struct InFlight {
         char byte;
         std::int64_t arrivalUs;
@@ -87,9 +88,9 @@ class EmulatedMeter {
     mutable std::mutex mutex_;
     LineSettings line_;
     Ms latency_ = defaultLatency;
-    std::string recent_; // the last two bytes heard that ended no command
+    std::string recent_;  // the last two bytes heard that ended no command
     std::deque<InFlight> toPc_;
     std::int64_t lineFreeUs_ = 0;
 };
 
-} // namespace nx::emulator
+}  // namespace nx::emulator

@@ -9,6 +9,7 @@
 #include <QJsonObject>
 #include <QRegularExpression>
 #include <QSet>
+
 #include <cmath>
 #include <initializer_list>
 
@@ -16,7 +17,7 @@ namespace nx::emulator {
 namespace {
 
 class ImageParser {
-  public:
+public:
     explicit ImageParser(QString fileName) : fileName_(std::move(fileName)) {}
 
     [[noreturn]] void fail(const QString& where, const QString& what) const
@@ -88,7 +89,7 @@ class ImageParser {
         return image;
     }
 
-  private:
+private:
     static QString join(const QString& where, const char* key)
     {
         return where.isEmpty() ? QString::fromLatin1(key) : where + QLatin1Char('.') + QLatin1String(key);
@@ -319,7 +320,7 @@ class ImageParser {
     QString fileName_;
 };
 
-} // namespace
+}  // namespace
 
 MeterImage parseMeterImage(const QByteArray& json, const QString& fileName)
 {
@@ -334,4 +335,4 @@ MeterImage loadMeterImage(const QString& path)
     return parseMeterImage(file.readAll(), path);
 }
 
-} // namespace nx::emulator
+}  // namespace nx::emulator

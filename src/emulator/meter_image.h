@@ -21,6 +21,7 @@
 
 #include <QByteArray>
 #include <QString>
+
 #include <chrono>
 #include <cstdint>
 #include <map>
@@ -32,12 +33,12 @@ namespace nx::emulator {
 
 struct TempObject {
     std::uint8_t number = 0;
-    std::string name; // 8-bit text, at most 20 bytes
+    std::string name;  // 8-bit text, at most 20 bytes
     std::vector<TempResult> records;
 };
 
 struct ReplyPause {
-    std::string command; // a command key, see commandKey()
+    std::string command;  // a command key, see commandKey()
     std::uint32_t afterByte = 0;
     std::chrono::milliseconds duration{0};
 };
@@ -46,13 +47,13 @@ inline constexpr std::uint32_t defaultBytesPerSecond = 11520;
 inline constexpr char defaultUsbDescription[] = "FT232R USB UART";
 
 struct MeterImage {
-    std::string usbSerial; // 8-bit text
+    std::string usbSerial;  // 8-bit text
     std::string usbDescription = defaultUsbDescription;
     std::optional<Identity> identity;
     std::vector<MoistureResult> moisture;
     std::vector<TempObject> temperatureObjects;
     bool hasReplies = false;
-    std::map<std::string, QByteArray> replies; // by command key
+    std::map<std::string, QByteArray> replies;  // by command key
     std::uint32_t bytesPerSecond = defaultBytesPerSecond;
     std::vector<ReplyPause> pauses;
 
@@ -64,4 +65,4 @@ struct MeterImage {
 MeterImage parseMeterImage(const QByteArray& json, const QString& fileName);
 MeterImage loadMeterImage(const QString& path);
 
-} // namespace nx::emulator
+}  // namespace nx::emulator

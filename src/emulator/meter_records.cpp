@@ -18,7 +18,7 @@ void put24(QByteArray& out, std::uint32_t value)
     out.append(char((value >> 16) & 0xFF));
 }
 
-} // namespace
+}  // namespace
 
 std::string commandKey(std::string_view command)
 {
@@ -89,4 +89,4 @@ QByteArray encodeTempRecord(const TempResult& result)
     return out;
 }
 
-} // namespace nx::emulator
+}  // namespace nx::emulator

@@ -7,6 +7,7 @@
 #include <QByteArray>
 #include <QDate>
 #include <QTime>
+
 #include <cstdint>
 #include <string>
 #include <string_view>
@@ -14,18 +15,18 @@
 namespace nx::emulator {
 
 struct Identity {
-    std::string serialText; // 8 bytes of 8-bit text, begins with "TC"
-    std::string firmware;   // 4 bytes of 8-bit text
+    std::string serialText;  // 8 bytes of 8-bit text, begins with "TC"
+    std::string firmware;    // 4 bytes of 8-bit text
 };
 
 struct MoistureResult {
-    std::uint32_t record = 0; // 24 bits
-    QDate date;               // 1999-2126
-    QTime time;               // even seconds
+    std::uint32_t record = 0;  // 24 bits
+    QDate date;                // 1999-2126
+    QTime time;                // even seconds
     std::uint16_t moistureTenths = 0;
     std::int16_t temperatureTenths = 0;
-    std::uint16_t species = 1; // 1-512
-    std::uint8_t sample = 0;   // 0-127
+    std::uint16_t species = 1;  // 1-512
+    std::uint8_t sample = 0;    // 0-127
 };
 
 struct TempResult {
@@ -57,4 +58,4 @@ QByteArray encodeMoistureRecord(const MoistureResult& result);
 QByteArray encodeTempObjectRecord(std::uint8_t number, std::string_view name);
 QByteArray encodeTempRecord(const TempResult& result);
 
-} // namespace nx::emulator
+}  // namespace nx::emulator

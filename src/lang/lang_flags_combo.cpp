@@ -28,7 +28,7 @@ QIcon flagIcon(const QString& path)
     return QIcon(pixmap);
 }
 
-} // namespace
+}  // namespace
 
 LangFlagsCombo::LangFlagsCombo(LanguageManager& manager, QWidget* parent)
     : QComboBox(parent), manager_(manager)
@@ -59,4 +59,4 @@ void LangFlagsCombo::onActivated(int index)
     emit languagePicked(index);
 }
 
-} // namespace nx::lang
+}  // namespace nx::lang

@@ -11,20 +11,20 @@ namespace nx::lang {
 // languagePicked so the window can follow (header picture, focus).
 class LangFlagsCombo final : public QComboBox {
     Q_OBJECT
-  public:
+public:
     LangFlagsCombo(LanguageManager& manager, QWidget* parent = nullptr);
 
     // Where picks are stored; without a store a pick still switches the language.
     void setStore(LanguageStore* store) { store_ = store; }
 
-  signals:
+signals:
     void languagePicked(int index);
 
-  private:
+private:
     void onActivated(int index);
 
     LanguageManager& manager_;
     LanguageStore* store_ = nullptr;
 };
 
-} // namespace nx::lang
+}  // namespace nx::lang

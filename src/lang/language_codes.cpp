@@ -12,4 +12,4 @@ int languageNumber(const QString& code)
     return 0;
 }
 
-} // namespace nx::lang
+}  // namespace nx::lang

@@ -1,6 +1,7 @@
 #pragma once
 
 #include <QString>
+
 #include <array>
 #include <string_view>
 
@@ -16,4 +17,4 @@ inline constexpr std::string_view kDesignCode = "en";
 // Exact, case-sensitive match; any other code, the empty one too, gives 0.
 int languageNumber(const QString& code);
 
-} // namespace nx::lang
+}  // namespace nx::lang

@@ -124,7 +124,7 @@ void checkHeader(const LanguageFile& file)
     }
 }
 
-} // namespace
+}  // namespace
 
 QString LanguageFile::find(const QString& context, const QString& source) const
 {
@@ -151,7 +151,7 @@ LanguageFile parseLanguageFile(const QByteArray& content)
     }
 
     LanguageFile file;
-    QString context; // empty while in the header
+    QString context;  // empty while in the header
     QHash<QString, QSet<QString>> seen;
     for (int i = 1; i < lines.size(); ++i) {
         const int lineNo = i + 1;
@@ -222,4 +222,4 @@ LanguageFile readLanguageFile(const QString& path)
     }
 }
 
-} // namespace nx::lang
+}  // namespace nx::lang

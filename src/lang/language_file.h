@@ -13,9 +13,9 @@ inline constexpr char kLanguageFileSuffix[] = ".lng";
 // namespace) and English design text; run-time texts sit under the lexicon context,
 // keyed by their English design text as well.
 struct LanguageFile {
-    QString name;     // display name, in the language itself
-    QString code;     // two lower-case letters
-    QString flagFile; // bare file name of an SVG beside the language file
+    QString name;      // display name, in the language itself
+    QString code;      // two lower-case letters
+    QString flagFile;  // bare file name of an SVG beside the language file
     QHash<QString, QHash<QString, QString>> texts;
 
     // The translation, or a null QString when the file has none.
@@ -29,4 +29,4 @@ LanguageFile parseLanguageFile(const QByteArray& content);
 // Reads and decodes; an unreadable file throws nx::Exception as well.
 LanguageFile readLanguageFile(const QString& path);
 
-} // namespace nx::lang
+}  // namespace nx::lang

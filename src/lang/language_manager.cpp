@@ -7,6 +7,7 @@
 #include <QDir>
 #include <QEvent>
 #include <QFileInfo>
+
 #include <algorithm>
 
 namespace nx::lang {
@@ -18,7 +19,7 @@ QString designCode()
     return QString::fromLatin1(kDesignCode.data(), static_cast<qsizetype>(kDesignCode.size()));
 }
 
-} // namespace
+}  // namespace
 
 LanguageManager::LanguageManager(const QString& programDir, QObject* parent)
     : QObject(parent), currentCode_(designCode())
@@ -55,7 +56,7 @@ void LanguageManager::load(const QString& programDir)
         try {
             file = readLanguageFile(path);
         } catch (const nx::Exception&) {
-            continue; // not a language; start-up goes on without it
+            continue;  // not a language; start-up goes on without it
         }
         // A second file with a code already listed could never be switched to by its code.
         const bool taken = std::any_of(entries_.begin(), entries_.end(),
@@ -105,10 +106,7 @@ bool LanguageManager::switchToCode(const QString& code)
     return true;
 }
 
-int LanguageManager::actLangNbr() const
-{
-    return languageNumber(codeOfEntry(selected_));
-}
+int LanguageManager::actLangNbr() const { return languageNumber(codeOfEntry(selected_)); }
 
 void LanguageManager::select(int index)
 {
@@ -134,4 +132,4 @@ void LanguageManager::pick(int index, LanguageStore* store)
     }
 }
 
-} // namespace nx::lang
+}  // namespace nx::lang

@@ -4,13 +4,14 @@
 
 #include <QObject>
 #include <QString>
+
 #include <vector>
 
 namespace nx::lang {
 
 // Where the chosen entry index lives between runs (the configuration row's LANG).
 class LanguageStore {
-  public:
+public:
     virtual ~LanguageStore() = default;
     // The stored entry index; 0 when nothing is stored.
     virtual int readLanguage() = 0;
@@ -18,10 +19,10 @@ class LanguageStore {
 };
 
 struct LanguageEntry {
-    QString name;     // display name
-    QString code;     // two lower-case letters
-    QString flagPath; // absolute path of the flag SVG (may not exist)
-    QString filePath; // the language file; empty for English
+    QString name;      // display name
+    QString code;      // two lower-case letters
+    QString flagPath;  // absolute path of the flag SVG (may not exist)
+    QString filePath;  // the language file; empty for English
 };
 
 // The language list and the current language of the whole program. Entry 0 is English;
@@ -29,7 +30,7 @@ struct LanguageEntry {
 // Files that are not languages are left out and never stop start-up.
 class LanguageManager final : public QObject {
     Q_OBJECT
-  public:
+public:
     explicit LanguageManager(const QString& programDir, QObject* parent = nullptr);
     ~LanguageManager() override;
 
@@ -57,11 +58,11 @@ class LanguageManager final : public QObject {
     // (when there is a store). An index outside the list changes nothing.
     void pick(int index, LanguageStore* store);
 
-  signals:
+signals:
     // The selected entry changed (-1: none); the list control follows it.
     void selectionChanged(int index);
 
-  private:
+private:
     void select(int index);
     void load(const QString& programDir);
 
@@ -71,4 +72,4 @@ class LanguageManager final : public QObject {
     int selected_ = 0;
 };
 
-} // namespace nx::lang
+}  // namespace nx::lang

@@ -24,4 +24,4 @@ QString runtimeText(int number)
     return QCoreApplication::translate(kLexiconContext, english);
 }
 
-} // namespace nx::lang
+}  // namespace nx::lang

@@ -4,10 +4,7 @@ namespace nx::lang {
 
 LanguageTranslator::LanguageTranslator(QObject* parent) : QTranslator(parent) {}
 
-void LanguageTranslator::setLanguage(LanguageFile file)
-{
-    file_ = std::move(file);
-}
+void LanguageTranslator::setLanguage(LanguageFile file) { file_ = std::move(file); }
 
 QString LanguageTranslator::translate(const char* context, const char* sourceText, const char*, int) const
 {
@@ -22,9 +19,6 @@ QString LanguageTranslator::translate(const char* context, const char* sourceTex
     return file_.find(ctx, QString::fromUtf8(sourceText));
 }
 
-bool LanguageTranslator::isEmpty() const
-{
-    return file_.texts.isEmpty();
-}
+bool LanguageTranslator::isEmpty() const { return file_.texts.isEmpty(); }
 
-} // namespace nx::lang
+}  // namespace nx::lang

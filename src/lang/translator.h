@@ -10,7 +10,7 @@ namespace nx::lang {
 // its namespace; files key by the bare class name, so the namespace is dropped.
 class LanguageTranslator final : public QTranslator {
     Q_OBJECT
-  public:
+public:
     explicit LanguageTranslator(QObject* parent = nullptr);
 
     void setLanguage(LanguageFile file);
@@ -20,8 +20,8 @@ class LanguageTranslator final : public QTranslator {
                       int n = -1) const override;
     bool isEmpty() const override;
 
-  private:
+private:
     LanguageFile file_;
 };
 
-} // namespace nx::lang
+}  // namespace nx::lang

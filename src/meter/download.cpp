@@ -12,6 +12,7 @@
 #include <QDateTime>
 #include <QSqlDatabase>
 #include <QSqlQuery>
+
 #include <optional>
 #include <string_view>
 #include <vector>
@@ -27,7 +28,7 @@ using Ms = std::chrono::milliseconds;
 bool running = false;
 
 class RunningFlag {
-  public:
+public:
     RunningFlag() { running = true; }
     ~RunningFlag() { running = false; }
     RunningFlag(const RunningFlag&) = delete;
@@ -36,24 +37,24 @@ class RunningFlag {
 
 // The progress is closed on every way out, errors included.
 class OpenProgress {
-  public:
+public:
     explicit OpenProgress(DownloadProgress& progress) : progress_(progress) { progress_.openProgress(); }
     ~OpenProgress() { progress_.closeProgress(); }
     OpenProgress(const OpenProgress&) = delete;
     OpenProgress& operator=(const OpenProgress&) = delete;
 
-  private:
+private:
     DownloadProgress& progress_;
 };
 
 class BusyCursor {
-  public:
+public:
     explicit BusyCursor(DownloadProgress& progress) : progress_(progress) { progress_.setBusy(true); }
     ~BusyCursor() { progress_.setBusy(false); }
     BusyCursor(const BusyCursor&) = delete;
     BusyCursor& operator=(const BusyCursor&) = delete;
 
-  private:
+private:
     DownloadProgress& progress_;
 };
 
@@ -71,7 +72,7 @@ QDateTime toDateTime(const DateTime& t)
 // events are pumped only then, with no transaction open: a command the user starts at
 // that point runs its own statements as usual.
 class ReplyWriter {
-  public:
+public:
     ReplyWriter(store::Database& database, DownloadProgress& progress)
         : database_(database), progress_(progress)
     {
@@ -135,7 +136,7 @@ class ReplyWriter {
         }
     }
 
-  private:
+private:
     template <typename Work> bool guarded(Work&& work)
     {
         begin();
@@ -230,13 +231,10 @@ class ReplyWriter {
 };
 
 // A reply the download can use: complete and, for the listing replies, ended by "*".
-bool acceptedList(const ExchangeResult& r)
-{
-    return !r.cutShort && isTerminatedReply(r.reply);
-}
+bool acceptedList(const ExchangeResult& r) { return !r.cutShort && isTerminatedReply(r.reply); }
 
 class Download {
-  public:
+public:
     explicit Download(const DownloadRequest& request)
         : r_(request), meters_(
                            request.link, [this] { r_.progress.pumpEvents(); }, request.replyLimit)
@@ -305,7 +303,7 @@ class Download {
         return summary_;
     }
 
-  private:
+private:
     DownloadSummary endWith(ProgressText text, DownloadOutcome outcome)
     {
         r_.progress.showText(text);
@@ -392,7 +390,7 @@ class Download {
     DownloadSummary summary_;
 };
 
-} // namespace
+}  // namespace
 
 DownloadSummary runDownload(const DownloadRequest& request)
 {
@@ -402,9 +400,6 @@ DownloadSummary runDownload(const DownloadRequest& request)
     return Download(request).run();
 }
 
-bool downloadRunning()
-{
-    return running;
-}
+bool downloadRunning() { return running; }
 
-} // namespace nx::meter
+}  // namespace nx::meter

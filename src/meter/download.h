@@ -7,6 +7,7 @@
 #include "meter/meter_link.h"
 
 #include <QString>
+
 #include <cstddef>
 #include <string>
 
@@ -22,20 +23,20 @@ class SpeciesTable;
 enum class ProgressText {
     None,
     Searching,
-    NoDevice,  // "Device not connected"
-    Importing, // "Importing data"
+    NoDevice,   // "Device not connected"
+    Importing,  // "Importing data"
     ImportError,
 };
 
 struct MeterIdentity {
-    std::string usbSerial; // the chip's serial number, 8-bit text
-    QString serialText;    // from the identity reply
+    std::string usbSerial;  // the chip's serial number, 8-bit text
+    QString serialText;     // from the identity reply
     QString firmware;
     QString deviceName;
 };
 
 class DownloadProgress {
-  public:
+public:
     virtual ~DownloadProgress() = default;
     // Opens the progress with "Searching" and the bar at 0.
     virtual void openProgress() = 0;
@@ -59,23 +60,23 @@ enum class DownloadOutcome {
     Done,
     NoDevice,
     ImportError,
-    AlreadyRunning, // another download was under way; nothing was done
+    AlreadyRunning,  // another download was under way; nothing was done
 };
 
 struct DownloadSummary {
     DownloadOutcome outcome = DownloadOutcome::Done;
-    int moistureResults = 0; // moisture records stored (or found stored)
+    int moistureResults = 0;  // moisture records stored (or found stored)
     int temperatureObjects = 0;
     int temperatureResults = 0;
-    int skipped = 0; // records abandoned: bad date or time, or refused by the database
+    int skipped = 0;  // records abandoned: bad date or time, or refused by the database
 };
 
 struct DownloadRequest {
     usb::tftdichip& link;
     store::Database& database;
     const SpeciesTable& species;
-    int languageNumber = 0; // picks the species names
-    QString deviceName;     // shown once the meter has answered
+    int languageNumber = 0;  // picks the species names
+    QString deviceName;      // shown once the meter has answered
     DownloadProgress& progress;
     // Longest reply taken from the meter; a longer one is an import error.
     std::size_t replyLimit = MeterLink::defaultReplyLimit;
@@ -95,4 +96,4 @@ DownloadSummary runDownload(const DownloadRequest& request);
 // Whether a download is running now.
 bool downloadRunning();
 
-} // namespace nx::meter
+}  // namespace nx::meter

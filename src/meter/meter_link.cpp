@@ -51,10 +51,7 @@ private:
     usb::pftdiDeviceList nodes_ = nullptr;
 };
 
-bool isMeterSerial(std::string_view serial)
-{
-    return serial.size() > 4 && serial.starts_with("PP");
-}
+bool isMeterSerial(std::string_view serial) { return serial.size() > 4 && serial.starts_with("PP"); }
 
 }  // namespace
 

@@ -75,10 +75,7 @@ const char* describe(DecodeError error)
 
 namespace {
 
-constexpr bool isLeapYear(int year)
-{
-    return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0;
-}
+constexpr bool isLeapYear(int year) { return (year % 4 == 0 && year % 100 != 0) || year % 400 == 0; }
 
 constexpr int daysInMonth(int year, int month)
 {
@@ -92,10 +89,7 @@ DecodeError sizeError(const ByteReader& reader)
     return reader.ok() ? DecodeError::TrailingBytes : DecodeError::Truncated;
 }
 
-bool readWhole(const ByteReader& reader)
-{
-    return reader.ok() && reader.remaining() == 0;
-}
+bool readWhole(const ByteReader& reader) { return reader.ok() && reader.remaining() == 0; }
 
 // Date first, so a record with both wrong reports its date.
 Decoded<DateTime> timestamp(PackedDate date, PackedTime time)
@@ -123,10 +117,7 @@ Decoded<IdentReply> checkIdentity(std::string_view reply)
     return IdentReply{std::string(reply.substr(3, 8)), std::string(reply.substr(12, 4))};
 }
 
-bool isTerminatedReply(std::string_view reply)
-{
-    return !reply.empty() && reply.back() == '*';
-}
+bool isTerminatedReply(std::string_view reply) { return !reply.empty() && reply.back() == '*'; }
 
 std::vector<std::string_view> splitRecords(std::string_view reply, std::size_t recordSize)
 {
@@ -167,7 +158,7 @@ Decoded<TempObjectRecord> decodeTempObjectRecord(std::string_view record)
     ByteReader r(record);
     const std::uint8_t number = r.u8();
     std::string_view name = r.take(20);
-    r.take(4); // not interpreted, but part of the record
+    r.take(4);  // not interpreted, but part of the record
     if (!readWhole(r))
         return sizeError(r);
     if (const std::size_t zero = name.find('\0'); zero != std::string_view::npos)

@@ -46,11 +46,11 @@ private:
 };
 
 enum class DecodeError {
-    Truncated,     // fewer bytes than the layout needs
-    TrailingBytes, // more bytes than the layout has
-    BadSignature,  // identity reply not beginning with "PPTTC"
-    BadDate,       // not a real calendar date
-    BadTime,       // not a real time of day
+    Truncated,      // fewer bytes than the layout needs
+    TrailingBytes,  // more bytes than the layout has
+    BadSignature,   // identity reply not beginning with "PPTTC"
+    BadDate,        // not a real calendar date
+    BadTime,        // not a real time of day
 };
 const char* describe(DecodeError error);
 
@@ -104,31 +104,31 @@ struct PackedTime {
 
 struct IdentReply {
     static constexpr std::size_t minSize = 17;
-    std::string serialText; // bytes 3-10, overlapping the signature
-    std::string firmware;   // bytes 12-15
+    std::string serialText;  // bytes 3-10, overlapping the signature
+    std::string firmware;    // bytes 12-15
 };
 
 struct MoistureRecord {
     static constexpr std::size_t size = 13;
     std::uint32_t recordNumber = 0;
     DateTime timestamp;
-    double moisture = 0;    // %
-    double temperature = 0; // degrees Celsius
-    int speciesNumber = 0;  // 1-512
-    int sampleNumber = 0;   // 0-127
+    double moisture = 0;     // %
+    double temperature = 0;  // degrees Celsius
+    int speciesNumber = 0;   // 1-512
+    int sampleNumber = 0;    // 0-127
 };
 
 struct TempObjectRecord {
     static constexpr std::size_t size = 25;
     std::uint8_t objectNumber = 0;
-    std::string name; // up to the first zero byte, at most 20 bytes
+    std::string name;  // up to the first zero byte, at most 20 bytes
 };
 
 struct TempRecord {
     static constexpr std::size_t size = 9;
     std::uint32_t recordNumber = 0;
     DateTime timestamp;
-    double temperature = 0; // degrees Celsius
+    double temperature = 0;  // degrees Celsius
 };
 
 // The identity reply: at least 17 bytes beginning with "PPTTC".

@@ -7,6 +7,7 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QStringDecoder>
+
 #include <algorithm>
 
 namespace nx::meter {
@@ -26,7 +27,7 @@ bool toInteger(const QString& text, int& value)
     return ok;
 }
 
-} // namespace
+}  // namespace
 
 QString decodeText(const QByteArray& bytes)
 {
@@ -115,4 +116,4 @@ QString SpeciesTable::name(int languageNumber, int speciesNumber) const
     return languageNumber < 0 ? QString() : cell(languageNumber + 1, speciesNumber);
 }
 
-} // namespace nx::meter
+}  // namespace nx::meter

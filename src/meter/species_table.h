@@ -3,6 +3,7 @@
 #include <QHash>
 #include <QString>
 #include <QStringList>
+
 #include <array>
 
 namespace nx::meter {
@@ -12,7 +13,7 @@ namespace nx::meter {
 // Spanish#Russian#". Cells are addressed by (column, row) where the row is the number
 // written at the head of the line and column k >= 1 holds the line's k-th name.
 class SpeciesTable {
-  public:
+public:
     static constexpr int kColumns = 30;
 
     // Reads the file: a UTF-8 or UTF-16 byte-order mark gives the encoding, otherwise the
@@ -28,7 +29,7 @@ class SpeciesTable {
     // The table's nominal height: lines of the file plus 5.
     int nominalRows() const { return nominalRows_; }
 
-  private:
+private:
     QHash<int, std::array<QString, kColumns>> rows_;
     int nominalRows_ = 0;
 };
@@ -39,4 +40,4 @@ QStringList splitLines(const QString& text);
 // The file's bytes as text, by byte-order mark or else the single-byte code page.
 QString decodeText(const QByteArray& bytes);
 
-} // namespace nx::meter
+}  // namespace nx::meter

@@ -7,6 +7,7 @@
 #include <QFileInfo>
 #include <QSqlError>
 #include <QStandardPaths>
+
 #include <atomic>
 
 namespace nx::store {
@@ -36,7 +37,7 @@ QString nextConnectionName()
     return QStringLiteral("nx_store_%1").arg(++counter);
 }
 
-} // namespace
+}  // namespace
 
 Database::Database()
     : connectionName_(nextConnectionName()), objects_(std::make_unique<ObjectsModel>(*this)),
@@ -278,15 +279,9 @@ void Database::callMarkProcedure(const char* procedure, int iddx, int sele)
     });
 }
 
-void Database::selectObjects(int iddx, int sele)
-{
-    callMarkProcedure("P_SELECT_OBJECTS", iddx, sele);
-}
+void Database::selectObjects(int iddx, int sele) { callMarkProcedure("P_SELECT_OBJECTS", iddx, sele); }
 
-void Database::selectWyniki(int iddx, int sele)
-{
-    callMarkProcedure("P_SELECT_WYNIKI", iddx, sele);
-}
+void Database::selectWyniki(int iddx, int sele) { callMarkProcedure("P_SELECT_WYNIKI", iddx, sele); }
 
 void Database::selectDates(QDate from, QDate toExclusive)
 {
@@ -344,4 +339,4 @@ QList<QSqlRecord> Database::reportResults(int idob)
     return fetchRecords(query, "Reading the report results");
 }
 
-} // namespace nx::store
+}  // namespace nx::store

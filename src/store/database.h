@@ -8,6 +8,7 @@
 #include <QSqlDatabase>
 #include <QSqlRecord>
 #include <QString>
+
 #include <memory>
 #include <type_traits>
 #include <vector>
@@ -51,7 +52,7 @@ struct ChartPoint {
 // failure later keeps what was stored before it. Errors are nx::Exception with the
 // database's own reason in the text.
 class Database {
-  public:
+public:
     static constexpr const char* kFileName = "NXbase.fb";
 
     Database();
@@ -110,7 +111,7 @@ class Database {
     // prepared in it, commits, and rolls back on any error.
     template <typename Work> auto inTransaction(const char* what, Work&& work);
 
-  private:
+private:
     void begin(const char* what);
     void commit(const char* what);
     void rollback() noexcept;
@@ -144,4 +145,4 @@ template <typename Work> auto Database::inTransaction(const char* what, Work&& w
     }
 }
 
-} // namespace nx::store
+}  // namespace nx::store

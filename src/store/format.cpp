@@ -2,6 +2,7 @@
 
 #include <QDateTime>
 #include <QRegularExpression>
+
 #include <cmath>
 
 namespace nx::store {
@@ -34,4 +35,4 @@ QString formatTimestamp(const QDateTime& value, const QLocale& locale)
            locale.toString(value.time(), timeFormat.trimmed());
 }
 
-} // namespace nx::store
+}  // namespace nx::store

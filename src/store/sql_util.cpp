@@ -11,7 +11,7 @@ namespace {
     throw Exception(QStringLiteral("%1: %2").arg(QString::fromLatin1(what), errorText(error)).toStdString());
 }
 
-} // namespace
+}  // namespace
 
 QString errorText(const QSqlError& error)
 {
@@ -24,10 +24,7 @@ QString errorText(const QSqlError& error)
     return driver + QStringLiteral(": ") + database;
 }
 
-QVariant textValue(const QString& text)
-{
-    return text.isNull() ? QStringLiteral("") : text;
-}
+QVariant textValue(const QString& text) { return text.isNull() ? QStringLiteral("") : text; }
 
 QSqlQuery readQuery(const QSqlDatabase& db, const QString& sql, const char* what)
 {
@@ -67,4 +64,4 @@ QList<QSqlRecord> fetchRecords(QSqlQuery& query, const char* what)
     return records;
 }
 
-} // namespace nx::store
+}  // namespace nx::store

@@ -27,4 +27,4 @@ void execute(QSqlQuery& query, const char* what);
 void checkFetched(const QSqlQuery& query, const char* what);
 QList<QSqlRecord> fetchRecords(QSqlQuery& query, const char* what);
 
-} // namespace nx::store
+}  // namespace nx::store

@@ -7,18 +7,16 @@
 #include <QDateTime>
 #include <QRegularExpression>
 #include <QSqlRecord>
+
 #include <algorithm>
 
 namespace nx::store {
 
 namespace {
 
-Exception error(const QString& text)
-{
-    return Exception(text.toStdString());
-}
+Exception error(const QString& text) { return Exception(text.toStdString()); }
 
-} // namespace
+}  // namespace
 
 TableView::TableView(Database& database, QString table, QString keyColumn, QString markColumn,
                      QString unsortedSql, QObject* parent)
@@ -30,10 +28,7 @@ TableView::TableView(Database& database, QString table, QString keyColumn, QStri
 
 TableView::~TableView() = default;
 
-int TableView::rowCount(const QModelIndex& parent) const
-{
-    return parent.isValid() ? 0 : int(rows_.size());
-}
+int TableView::rowCount(const QModelIndex& parent) const { return parent.isValid() ? 0 : int(rows_.size()); }
 
 int TableView::columnCount(const QModelIndex& parent) const
 {
@@ -104,15 +99,9 @@ void TableView::fetchMore(const QModelIndex& parent)
     }
 }
 
-int TableView::column(const QString& name) const
-{
-    return int(columns_.indexOf(name));
-}
+int TableView::column(const QString& name) const { return int(columns_.indexOf(name)); }
 
-int TableView::columnTag(int column) const
-{
-    return column == markIndex_ && column >= 0 ? kCheckBoxTag : 0;
-}
+int TableView::columnTag(int column) const { return column == markIndex_ && column >= 0 ? kCheckBoxTag : 0; }
 
 QVariant TableView::value(int row, const QString& column) const
 {
@@ -304,7 +293,7 @@ constexpr NameColumn kNameColumns[] = {
     {ObjectsModel::Name::MyName, "NAZWA_LONG", 50},
 };
 
-} // namespace
+}  // namespace
 
 void ObjectsModel::rename(int row, Name which, const QString& text)
 {
@@ -366,4 +355,4 @@ int ResultsModel::deleteMarked()
     return int(keys.size());
 }
 
-} // namespace nx::store
+}  // namespace nx::store

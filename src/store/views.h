@@ -9,6 +9,7 @@
 #include <QString>
 #include <QStringList>
 #include <QVariant>
+
 #include <memory>
 
 namespace nx::store {
@@ -32,7 +33,7 @@ inline constexpr int kCheckBoxTag = 4;
 class TableView : public QAbstractTableModel {
     Q_OBJECT
 
-  public:
+public:
     // Rows fetched per step; the first step runs inside reload().
     static constexpr int kFetchStep = 256;
 
@@ -63,11 +64,11 @@ class TableView : public QAbstractTableModel {
     // Deletes the row by key and commits; the following rows move up.
     void deleteRow(int row);
 
-  signals:
+signals:
     // fetchMore cannot throw into the grid; a failed step ends the fetching and says why.
     void fetchFailed(const QString& message);
 
-  protected:
+protected:
     TableView(Database& database, QString table, QString keyColumn, QString markColumn, QString unsortedSql,
               QObject* parent);
     // Closes the view and re-runs it with one bound parameter; an empty clause runs the
@@ -79,7 +80,7 @@ class TableView : public QAbstractTableModel {
     Database& database_;
     const QString table_;
 
-  private:
+private:
     void fetchStep(int count);
     void close();
 
@@ -100,7 +101,7 @@ class TableView : public QAbstractTableModel {
 class ObjectsModel final : public TableView {
     Q_OBJECT
 
-  public:
+public:
     ObjectsModel(Database& database, QObject* parent = nullptr);
     void reload(int iddev, const QString& sortClause = {});
     int device() const { return device_; }
@@ -111,7 +112,7 @@ class ObjectsModel final : public TableView {
     enum class Name { SampleName, MyName };
     void rename(int row, Name which, const QString& text);
 
-  private:
+private:
     int device_ = 0;
 };
 
@@ -119,7 +120,7 @@ class ObjectsModel final : public TableView {
 class ResultsModel final : public TableView {
     Q_OBJECT
 
-  public:
+public:
     ResultsModel(Database& database, QObject* parent = nullptr);
     // idob 0 (an empty objects view) gives an empty view.
     void reload(int idob, const QString& sortClause = {});
@@ -128,8 +129,8 @@ class ResultsModel final : public TableView {
     // one transaction; the other rows stay in their order. Returns how many went.
     int deleteMarked();
 
-  private:
+private:
     int object_ = 0;
 };
 
-} // namespace nx::store
+}  // namespace nx::store

@@ -15,10 +15,10 @@ namespace nx::usb {
 struct DeviceInfo {
     DWORD flags = 0;
     DWORD type = FT_DEVICE_232R;
-    DWORD id = 0x04036001; // vendor id << 16 | product id
+    DWORD id = 0x04036001;  // vendor id << 16 | product id
     DWORD locId = 0;
-    std::string serialNumber; // at most 15 bytes reach the node
-    std::string description;  // at most 63 bytes reach the node
+    std::string serialNumber;  // at most 15 bytes reach the node
+    std::string description;   // at most 63 bytes reach the node
     // Where the backend finds the device again (a path, a USB bus and port); the
     // system driver also compares it to recognise one chip seen by two backends.
     std::string location;
@@ -26,7 +26,7 @@ struct DeviceInfo {
 
 // One open device. Calls mirror the per-handle FT_* calls and return their status.
 class Device {
-  public:
+public:
     virtual ~Device() = default;
     virtual FT_STATUS reset() = 0;
     virtual FT_STATUS cyclePort() = 0;
@@ -48,7 +48,7 @@ class Device {
 };
 
 class Backend {
-  public:
+public:
     virtual ~Backend() = default;
     // A fresh census of this backend's devices.
     virtual std::vector<DeviceInfo> enumerate() = 0;
@@ -63,4 +63,4 @@ std::unique_ptr<Backend> makeSerialBackend();
 // FTDI chips reached directly over USB with libftdi.
 std::unique_ptr<Backend> makeLibftdiBackend();
 
-} // namespace nx::usb
+}  // namespace nx::usb

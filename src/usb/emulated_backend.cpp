@@ -10,6 +10,7 @@
 #include <QString>
 #include <QStringList>
 #include <QtGlobal>
+
 #include <map>
 #include <memory>
 #include <set>
@@ -28,7 +29,7 @@ constexpr DWORD meterModemStatus = 0x30;
 using OpenSet = std::set<std::string>;
 
 class EmulatedDevice final : public Device {
-  public:
+public:
     EmulatedDevice(MeterImage image, std::string location, std::shared_ptr<OpenSet> open)
         : meter_(std::move(image)), location_(std::move(location)), open_(std::move(open))
     {
@@ -135,7 +136,7 @@ class EmulatedDevice final : public Device {
     // Receive events are not emulated: saying so beats pretending to signal.
     FT_STATUS setEventNotification(DWORD, FtEvent*) override { return FT_NOT_SUPPORTED; }
 
-  private:
+private:
     EmulatedMeter meter_;
     std::chrono::milliseconds readTimeout_{0};
     std::string location_;
@@ -143,7 +144,7 @@ class EmulatedDevice final : public Device {
 };
 
 class EmulatedBackend final : public Backend {
-  public:
+public:
     std::vector<DeviceInfo> enumerate() override
     {
         census_.clear();
@@ -189,17 +190,14 @@ class EmulatedBackend final : public Backend {
         return std::make_unique<EmulatedDevice>(found->second, device.location, open_);
     }
 
-  private:
+private:
     std::map<std::string, MeterImage> census_;
     std::map<std::string, std::string> reported_;
     std::shared_ptr<OpenSet> open_ = std::make_shared<OpenSet>();
 };
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<Backend> makeEmulatedBackend()
-{
-    return std::make_unique<EmulatedBackend>();
-}
+std::unique_ptr<Backend> makeEmulatedBackend() { return std::make_unique<EmulatedBackend>(); }
 
-} // namespace nx::usb
+}  // namespace nx::usb

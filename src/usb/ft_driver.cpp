@@ -17,7 +17,7 @@ FtDriver& systemDriver()
     return driver;
 }
 
-} // namespace
+}  // namespace
 
 FtDriver& activeFtDriver()
 {
@@ -27,15 +27,9 @@ FtDriver& activeFtDriver()
 
 ScopedFtDriver::ScopedFtDriver(FtDriver& replacement) : previous_(replacementDriver.exchange(&replacement)) {}
 
-ScopedFtDriver::~ScopedFtDriver()
-{
-    replacementDriver.store(previous_);
-}
+ScopedFtDriver::~ScopedFtDriver() { replacementDriver.store(previous_); }
 
-FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs)
-{
-    return activeFtDriver().CreateDeviceInfoList(numDevs);
-}
+FT_STATUS FT_CreateDeviceInfoList(DWORD* numDevs) { return activeFtDriver().CreateDeviceInfoList(numDevs); }
 
 FT_STATUS FT_GetDeviceInfoList(FT_DEVICE_LIST_INFO_NODE* list, DWORD* numDevs)
 {
@@ -47,34 +41,13 @@ FT_STATUS FT_OpenEx(const char* arg, DWORD flags, FT_HANDLE* handle)
     return activeFtDriver().OpenEx(arg, flags, handle);
 }
 
-FT_STATUS FT_Close(FT_HANDLE handle)
-{
-    return activeFtDriver().Close(handle);
-}
-FT_STATUS FT_ResetDevice(FT_HANDLE handle)
-{
-    return activeFtDriver().ResetDevice(handle);
-}
-FT_STATUS FT_CyclePort(FT_HANDLE handle)
-{
-    return activeFtDriver().CyclePort(handle);
-}
-FT_STATUS FT_SetDtr(FT_HANDLE handle)
-{
-    return activeFtDriver().SetDtr(handle);
-}
-FT_STATUS FT_ClrDtr(FT_HANDLE handle)
-{
-    return activeFtDriver().ClrDtr(handle);
-}
-FT_STATUS FT_SetRts(FT_HANDLE handle)
-{
-    return activeFtDriver().SetRts(handle);
-}
-FT_STATUS FT_ClrRts(FT_HANDLE handle)
-{
-    return activeFtDriver().ClrRts(handle);
-}
+FT_STATUS FT_Close(FT_HANDLE handle) { return activeFtDriver().Close(handle); }
+FT_STATUS FT_ResetDevice(FT_HANDLE handle) { return activeFtDriver().ResetDevice(handle); }
+FT_STATUS FT_CyclePort(FT_HANDLE handle) { return activeFtDriver().CyclePort(handle); }
+FT_STATUS FT_SetDtr(FT_HANDLE handle) { return activeFtDriver().SetDtr(handle); }
+FT_STATUS FT_ClrDtr(FT_HANDLE handle) { return activeFtDriver().ClrDtr(handle); }
+FT_STATUS FT_SetRts(FT_HANDLE handle) { return activeFtDriver().SetRts(handle); }
+FT_STATUS FT_ClrRts(FT_HANDLE handle) { return activeFtDriver().ClrRts(handle); }
 FT_STATUS FT_SetBaudRate(FT_HANDLE handle, DWORD baudRate)
 {
     return activeFtDriver().SetBaudRate(handle, baudRate);
@@ -125,10 +98,7 @@ FT_STATUS FT_GetStatus(FT_HANDLE handle, DWORD* rxBytes, DWORD* txBytes, DWORD* 
     return activeFtDriver().GetStatus(handle, rxBytes, txBytes, eventWord);
 }
 
-FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask)
-{
-    return activeFtDriver().Purge(handle, mask);
-}
+FT_STATUS FT_Purge(FT_HANDLE handle, DWORD mask) { return activeFtDriver().Purge(handle, mask); }
 
 FT_STATUS FT_GetModemStatus(FT_HANDLE handle, DWORD* modemStatus)
 {
@@ -146,4 +116,4 @@ FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD mask, FtEvent* event)
     return activeFtDriver().SetEventNotification(handle, mask, event);
 }
 
-} // namespace nx::usb
+}  // namespace nx::usb

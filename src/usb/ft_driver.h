@@ -63,10 +63,10 @@ inline constexpr DWORD FT_FLAGS_OPENED = 1;
 struct FT_DEVICE_LIST_INFO_NODE {
     DWORD Flags;
     DWORD Type;
-    DWORD ID; // vendor id << 16 | product id
+    DWORD ID;  // vendor id << 16 | product id
     DWORD LocId;
-    char SerialNumber[16]; // zero-terminated when shorter than 16
-    char Description[64];  // zero-terminated when shorter than 64
+    char SerialNumber[16];  // zero-terminated when shorter than 16
+    char Description[64];   // zero-terminated when shorter than 64
     FT_HANDLE ftHandle;
 };
 static_assert(sizeof(FT_DEVICE_LIST_INFO_NODE) == 100);
@@ -79,7 +79,7 @@ class FtEvent;
 
 // What stands behind the FT_* calls.
 class FtDriver {
-  public:
+public:
     virtual ~FtDriver() = default;
     // Takes a fresh census of the attached devices and writes their number.
     virtual FT_STATUS CreateDeviceInfoList(DWORD* numDevs) = 0;
@@ -119,13 +119,13 @@ class FtDriver {
 FtDriver& activeFtDriver();
 
 class ScopedFtDriver {
-  public:
+public:
     explicit ScopedFtDriver(FtDriver& replacement);
     ~ScopedFtDriver();
     ScopedFtDriver(const ScopedFtDriver&) = delete;
     ScopedFtDriver& operator=(const ScopedFtDriver&) = delete;
 
-  private:
+private:
     FtDriver* previous_;
 };
 
@@ -155,4 +155,4 @@ FT_STATUS FT_GetDeviceInfo(FT_HANDLE handle, DWORD* type, DWORD* id, char* seria
                            void* reserved);
 FT_STATUS FT_SetEventNotification(FT_HANDLE handle, DWORD mask, FtEvent* event);
 
-} // namespace nx::usb
+}  // namespace nx::usb

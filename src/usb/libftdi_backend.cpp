@@ -50,7 +50,7 @@ bool parseLocation(const std::string& location, int* bus, int* address)
 // modem-status bytes of each USB packet). ftdi_write_data returns once the bytes are on
 // the bus, so nothing is ever waiting to be sent and the transmit count is 0.
 class LibftdiDevice final : public Device {
-  public:
+public:
     explicit LibftdiDevice(Context context) : context_(std::move(context)) {}
 
     ~LibftdiDevice() override { ftdi_usb_close(context_.get()); }
@@ -232,7 +232,7 @@ class LibftdiDevice final : public Device {
         return FT_NOT_SUPPORTED;
     }
 
-  private:
+private:
     static FT_STATUS result(int r) { return r == 0 ? FT_OK : FT_IO_ERROR; }
 
     // One read of the chip into the receive queue: bytes got, or < 0 on failure. mutex_ held.
@@ -267,7 +267,7 @@ class LibftdiDevice final : public Device {
 };
 
 class LibftdiBackend final : public Backend {
-  public:
+public:
     std::vector<DeviceInfo> enumerate() override
     {
         // Without USB access (no bus, no permission) the census is empty, not an error.
@@ -327,11 +327,8 @@ class LibftdiBackend final : public Backend {
     }
 };
 
-} // namespace
+}  // namespace
 
-std::unique_ptr<Backend> makeLibftdiBackend()
-{
-    return std::make_unique<LibftdiBackend>();
-}
+std::unique_ptr<Backend> makeLibftdiBackend() { return std::make_unique<LibftdiBackend>(); }
 
-} // namespace nx::usb
+}  // namespace nx::usb

@@ -24,10 +24,7 @@ std::string FtCall::toString() const
     return out.str();
 }
 
-void PrintTo(const FtCall& call, std::ostream* out)
-{
-    *out << call.toString();
-}
+void PrintTo(const FtCall& call, std::ostream* out) { *out << call.toString(); }
 
 void RecordingFtDriver::failWith(std::string_view function, FT_STATUS status)
 {
@@ -280,4 +277,4 @@ FT_STATUS RecordingFtDriver::SetEventNotification(FT_HANDLE handle, DWORD mask, 
     return record("SetEventNotification", {handle, mask});
 }
 
-} // namespace nx::usb
+}  // namespace nx::usb

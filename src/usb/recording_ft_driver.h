@@ -33,16 +33,16 @@ struct FtCall {
 void PrintTo(const FtCall& call, std::ostream* out);
 
 class RecordingFtDriver final : public FtDriver {
-  public:
+public:
     // The script. Set before the code under test runs; reads and writes of the fake are
     // locked, so a worker thread may call the driver while the test waits.
-    std::vector<FT_DEVICE_LIST_INFO_NODE> devices; // counted and filled by the list calls
-    FT_HANDLE openHandle = 7;                      // what a successful OpenEx hands out
-    DWORD rxBytes = 0;                             // GetQueueStatus and GetStatus
-    DWORD txBytes = 0;                             // GetStatus
-    DWORD eventWord = 0;                           // GetStatus
-    DWORD modemStatus = 0;                         // GetModemStatus
-    DWORD deviceType = FT_DEVICE_232R;             // GetDeviceInfo
+    std::vector<FT_DEVICE_LIST_INFO_NODE> devices;  // counted and filled by the list calls
+    FT_HANDLE openHandle = 7;                       // what a successful OpenEx hands out
+    DWORD rxBytes = 0;                              // GetQueueStatus and GetStatus
+    DWORD txBytes = 0;                              // GetStatus
+    DWORD eventWord = 0;                            // GetStatus
+    DWORD modemStatus = 0;                          // GetModemStatus
+    DWORD deviceType = FT_DEVICE_232R;              // GetDeviceInfo
     DWORD deviceId = 0x04036001;
     std::string deviceSerial = "PP000001";
     std::string deviceDescription = "FT232R USB UART";
@@ -88,7 +88,7 @@ class RecordingFtDriver final : public FtDriver {
                             void* reserved) override;
     FT_STATUS SetEventNotification(FT_HANDLE handle, DWORD mask, FtEvent* event) override;
 
-  private:
+private:
     // Records the call and returns the scripted status; the caller holds mutex_.
     FT_STATUS record(std::string_view function, std::vector<std::uint64_t> args, std::string text = {});
 
@@ -99,4 +99,4 @@ class RecordingFtDriver final : public FtDriver {
     std::string written_;
 };
 
-} // namespace nx::usb
+}  // namespace nx::usb

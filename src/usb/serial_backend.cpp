@@ -2,13 +2,14 @@
 
 #include "usb/usb_ids.h"
 
+#include <libserialport.h>
+
 #include <algorithm>
 #include <array>
 #include <cerrno>
 #include <chrono>
 #include <fcntl.h>
 #include <filesystem>
-#include <libserialport.h>
 #include <linux/serial.h>
 #include <memory>
 #include <mutex>
@@ -51,7 +52,7 @@ constexpr std::array<ModemBit, 4> modemBits{{
 }};
 
 class FileDescriptor {
-  public:
+public:
     explicit FileDescriptor(int fd) : fd_(fd) {}
     ~FileDescriptor()
     {
@@ -62,7 +63,7 @@ class FileDescriptor {
     FileDescriptor& operator=(const FileDescriptor&) = delete;
     int get() const { return fd_; }
 
-  private:
+private:
     int fd_;
 };
 
@@ -79,7 +80,7 @@ int msUntil(SteadyClock::time_point deadline)
 // caller set. A time-out of 0 means no limit, as with the vendor's driver: a read then
 // returns when every byte asked for has come, or the port goes away.
 class SerialDevice final : public Device {
-  public:
+public:
     explicit SerialDevice(int fd) : fd_(fd) {}
 
     FT_STATUS reset() override
@@ -125,10 +126,10 @@ class SerialDevice final : public Device {
                 break;
             case 3:
                 t.c_cflag |= PARENB | CMSPAR | PARODD;
-                break; // mark: the bit is always 1
+                break;  // mark: the bit is always 1
             case 4:
                 t.c_cflag |= PARENB | CMSPAR;
-                break; // space: always 0
+                break;  // space: always 0
             default:
                 break;
             }
@@ -214,7 +215,7 @@ class SerialDevice final : public Device {
                 return FT_IO_ERROR;
             const FT_STATUS waited = waitFor(POLLIN, timeoutMs == 0 ? -1 : msUntil(deadline));
             if (waited == FT_OTHER_ERROR)
-                break; // time-out: success with the bytes that came
+                break;  // time-out: success with the bytes that came
             if (waited != FT_OK)
                 return waited;
         }
@@ -321,7 +322,7 @@ class SerialDevice final : public Device {
         });
     }
 
-  private:
+private:
     template <typename Change> FT_STATUS changeLine(Change change)
     {
         termios t{};
@@ -389,10 +390,7 @@ std::string kernelDriverOf(const std::string& devicePath)
     return error ? std::string() : target.filename().string();
 }
 
-std::string text(const char* maybe)
-{
-    return maybe != nullptr ? std::string(maybe) : std::string();
-}
+std::string text(const char* maybe) { return maybe != nullptr ? std::string(maybe) : std::string(); }
 
 std::vector<DeviceInfo> listKernelPorts()
 {
@@ -429,7 +427,7 @@ std::vector<DeviceInfo> listKernelPorts()
 }
 
 class SerialBackend final : public Backend {
-  public:
+public:
     SerialBackend() = default;
     explicit SerialBackend(std::vector<DeviceInfo> ports) : fixed_(true), ports_(std::move(ports)) {}
 
@@ -440,12 +438,12 @@ class SerialBackend final : public Backend {
         return openSerialDevice(device.location, status);
     }
 
-  private:
+private:
     bool fixed_ = false;
     std::vector<DeviceInfo> ports_;
 };
 
-} // namespace
+}  // namespace
 
 std::unique_ptr<Device> openSerialDevice(const std::string& path, FT_STATUS* status)
 {
@@ -465,14 +463,11 @@ std::unique_ptr<Device> openSerialDevice(const std::string& path, FT_STATUS* sta
     return device;
 }
 
-std::unique_ptr<Backend> makeSerialBackend()
-{
-    return std::make_unique<SerialBackend>();
-}
+std::unique_ptr<Backend> makeSerialBackend() { return std::make_unique<SerialBackend>(); }
 
 std::unique_ptr<Backend> makeSerialBackend(std::vector<DeviceInfo> ports)
 {
     return std::make_unique<SerialBackend>(std::move(ports));
 }
 
-} // namespace nx::usb
+}  // namespace nx::usb

@@ -17,4 +17,4 @@ std::unique_ptr<Device> openSerialDevice(const std::string& path, FT_STATUS* sta
 // the tty's path) instead of asking the system which ports there are.
 std::unique_ptr<Backend> makeSerialBackend(std::vector<DeviceInfo> ports);
 
-} // namespace nx::usb
+}  // namespace nx::usb

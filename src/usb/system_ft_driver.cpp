@@ -26,7 +26,7 @@ void copyTerminated(char* target, std::size_t size, std::string_view text)
     std::memset(target + n, 0, size - n);
 }
 
-} // namespace
+}  // namespace
 
 SystemFtDriver::SystemFtDriver(std::vector<std::unique_ptr<Backend>> backends)
     : backends_(std::move(backends))
@@ -327,4 +327,4 @@ FT_STATUS SystemFtDriver::SetEventNotification(FT_HANDLE handle, DWORD mask, FtE
     });
 }
 
-} // namespace nx::usb
+}  // namespace nx::usb

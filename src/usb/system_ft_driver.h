@@ -14,7 +14,7 @@
 namespace nx::usb {
 
 class SystemFtDriver final : public FtDriver {
-  public:
+public:
     // Backends in listing order; a device a later backend sees again is dropped.
     explicit SystemFtDriver(std::vector<std::unique_ptr<Backend>> backends);
     // Emulated meters, kernel serial ports, libftdi.
@@ -48,7 +48,7 @@ class SystemFtDriver final : public FtDriver {
                             void* reserved) override;
     FT_STATUS SetEventNotification(FT_HANDLE handle, DWORD mask, FtEvent* event) override;
 
-  private:
+private:
     struct Listed {
         DeviceInfo info;
         Backend* backend;
@@ -62,7 +62,7 @@ class SystemFtDriver final : public FtDriver {
     std::vector<Listed> takeCensus();
     FT_STATUS openListed(const Listed& listed, FT_HANDLE* handle);
     std::shared_ptr<Device> find(FT_HANDLE handle);
-    FT_HANDLE openHandleOf(const Listed& listed) const; // 0 when not open
+    FT_HANDLE openHandleOf(const Listed& listed) const;  // 0 when not open
     template <typename Call> FT_STATUS onDevice(FT_HANDLE handle, Call call);
 
     std::vector<std::unique_ptr<Backend>> backends_;
@@ -74,4 +74,4 @@ class SystemFtDriver final : public FtDriver {
     FT_HANDLE nextHandle_ = 1;
 };
 
-} // namespace nx::usb
+}  // namespace nx::usb

@@ -49,14 +49,11 @@ bool isPresent(const std::string& text, DWORD mode)
     return true;
 }
 
-} // namespace
+}  // namespace
 
 tftdichip::tftdichip() = default;
 
-tftdichip::~tftdichip()
-{
-    stopCommEvents();
-}
+tftdichip::~tftdichip() { stopCommEvents(); }
 
 bool tftdichip::isPresentByDescription(const std::string& deviceDescription)
 {
@@ -99,15 +96,9 @@ void tftdichip::closeDevice()
     fconnected = false;
 }
 
-bool tftdichip::resetDevice()
-{
-    return FT_ResetDevice(fhandle) == FT_OK;
-}
+bool tftdichip::resetDevice() { return FT_ResetDevice(fhandle) == FT_OK; }
 
-bool tftdichip::cycleDevice()
-{
-    return FT_CyclePort(fhandle) == FT_OK;
-}
+bool tftdichip::cycleDevice() { return FT_CyclePort(fhandle) == FT_OK; }
 
 bool tftdichip::setLatencyTimer(std::uint8_t millisecs)
 {
@@ -121,10 +112,7 @@ bool tftdichip::setBaudRate(fBaudRate baudrate)
     return FT_SetBaudRate(fhandle, baudRates[std::size_t(baudrate)]) == FT_OK;
 }
 
-bool tftdichip::setBaudRateEx(std::uint32_t baudrate)
-{
-    return FT_SetBaudRate(fhandle, baudrate) == FT_OK;
-}
+bool tftdichip::setBaudRateEx(std::uint32_t baudrate) { return FT_SetBaudRate(fhandle, baudrate) == FT_OK; }
 
 bool tftdichip::setDataCharacteristics(fWordLength wordLength, fStopBits stopBits, fParity parity)
 {
@@ -265,63 +253,27 @@ bool tftdichip::createEventObject(fEvent, FtEvent*& eventHandle)
     return false;
 }
 
-fEvent tftdichip::waitForEventObject(FtEvent*&, std::uint32_t)
-{
-    return fEventError;
-}
+fEvent tftdichip::waitForEventObject(FtEvent*&, std::uint32_t) { return fEventError; }
 
-void tftdichip::closeEventObject(FtEvent*& eventhandle)
-{
-    eventhandle = nullptr;
-}
+void tftdichip::closeEventObject(FtEvent*& eventhandle) { eventhandle = nullptr; }
 
 bool tftdichip::setupCommEvents(tftdievent_onReceiveData, tftdievent_onSendQueueEmpty, tftdievent_onError)
 {
     return false;
 }
 
-bool tftdichip::stopCommEvents()
-{
-    return false;
-}
+bool tftdichip::stopCommEvents() { return false; }
 
-bool tftdichip::startCommEvents()
-{
-    return false;
-}
+bool tftdichip::startCommEvents() { return false; }
 
-bool tftdichip::getCTS()
-{
-    return modemLine(fhandle, modemCts, "tftdichip.getCTS: Error");
-}
-bool tftdichip::getDSR()
-{
-    return modemLine(fhandle, modemDsr, "tftdichip.getDSR: Error");
-}
-bool tftdichip::getRI()
-{
-    return modemLine(fhandle, modemRi, "tftdichip.getRI: Error");
-}
-bool tftdichip::getDCD()
-{
-    return modemLine(fhandle, modemDcd, "tftdichip.getDCD: Error");
-}
+bool tftdichip::getCTS() { return modemLine(fhandle, modemCts, "tftdichip.getCTS: Error"); }
+bool tftdichip::getDSR() { return modemLine(fhandle, modemDsr, "tftdichip.getDSR: Error"); }
+bool tftdichip::getRI() { return modemLine(fhandle, modemRi, "tftdichip.getRI: Error"); }
+bool tftdichip::getDCD() { return modemLine(fhandle, modemDcd, "tftdichip.getDCD: Error"); }
 
-bool tftdichip::setDTR()
-{
-    return FT_SetDtr(fhandle) == FT_OK;
-}
-bool tftdichip::clearDTR()
-{
-    return FT_ClrDtr(fhandle) == FT_OK;
-}
-bool tftdichip::setRTS()
-{
-    return FT_SetRts(fhandle) == FT_OK;
-}
-bool tftdichip::clearRTS()
-{
-    return FT_ClrRts(fhandle) == FT_OK;
-}
+bool tftdichip::setDTR() { return FT_SetDtr(fhandle) == FT_OK; }
+bool tftdichip::clearDTR() { return FT_ClrDtr(fhandle) == FT_OK; }
+bool tftdichip::setRTS() { return FT_SetRts(fhandle) == FT_OK; }
+bool tftdichip::clearRTS() { return FT_ClrRts(fhandle) == FT_OK; }
 
-} // namespace nx::usb
+}  // namespace nx::usb

@@ -50,7 +50,7 @@ using tftdievent_onSendQueueEmpty = std::function<void(tftdichip* ftdichip)>;
 using tftdievent_onError = std::function<void(tftdichip* ftdichip)>;
 
 class tftdichip {
-  public:
+public:
     FT_HANDLE fhandle = 0;
     bool fconnected = false;
     tftdievent_onReceiveData e_onReceiveData;
@@ -103,4 +103,4 @@ class tftdichip {
     bool clearRTS();
 };
 
-} // namespace nx::usb
+}  // namespace nx::usb

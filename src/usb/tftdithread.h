@@ -7,4 +7,4 @@ namespace nx::usb {
 
 class tftdithread {};
 
-} // namespace nx::usb
+}  // namespace nx::usb

@@ -42,4 +42,4 @@ constexpr DWORD usbLocationId(int bus, int address)
     return (DWORD(bus) & 0xFFu) << 8 | (DWORD(address) & 0xFFu);
 }
 
-} // namespace nx::usb
+}  // namespace nx::usb

@@ -78,11 +78,14 @@ void AppLogicTest::settingsFileMissingOrDamaged_data()
     QTest::addColumn<bool>("geometry");
     const QDate design(2017, 5, 30);
     QTest::newRow("no file") << QByteArray() << design << 553 << 572 << false;
-    QTest::newRow("other section only") << QByteArray("[Other]\nPanel6_Width=900\n") << design << 553 << 572 << false;
-    QTest::newRow("damaged items") << QByteArray("[MainUniNXFormCF]\ndtpDataOd_Date=31.02.2020\nPanel6_Width=wide\n"
-                                                 "Panel8_Width=0\nLeft=1\nTop=2\nWidth=3\n")
+    QTest::newRow("other section only")
+        << QByteArray("[Other]\nPanel6_Width=900\n") << design << 553 << 572 << false;
+    QTest::newRow("damaged items") << QByteArray(
+                                          "[MainUniNXFormCF]\ndtpDataOd_Date=31.02.2020\nPanel6_Width=wide\n"
+                                          "Panel8_Width=0\nLeft=1\nTop=2\nWidth=3\n")
                                    << design << 553 << 572 << false;
-    QTest::newRow("some items") << QByteArray("[MainUniNXFormCF]\ndtpDataOd_Date=2020-01-31\nPanel8_Width=601\n")
+    QTest::newRow("some items") << QByteArray(
+                                       "[MainUniNXFormCF]\ndtpDataOd_Date=2020-01-31\nPanel8_Width=601\n")
                                 << QDate(2020, 1, 31) << 553 << 601 << false;
     QTest::newRow("binary junk") << QByteArray("\x00\xff\xfe[[[=\n\x01", 9) << design << 553 << 572 << false;
 }
@@ -145,8 +148,8 @@ void AppLogicTest::sortRequests()
         bool ascending;  // the request made
     };
     // A declined request leaves the arrow, so the next click on that column asks the same.
-    const Step steps[] = {{2, true, true}, {2, true, false}, {0, false, true}, {2, true, true},
-                          {3, true, true}, {2, true, true}, {2, false, false}, {2, true, false}};
+    const Step steps[] = {{2, true, true}, {2, true, false}, {0, false, true},  {2, true, true},
+                          {3, true, true}, {2, true, true},  {2, false, false}, {2, true, false}};
     int n = 0;
     for (const Step& step : steps) {
         const GridSortState::Request request = state.requestFor(step.column);

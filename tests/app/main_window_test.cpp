@@ -33,17 +33,13 @@ using namespace nx::app;
 namespace {
 
 // Names the case of a loop in the log, just before its checks, so a failure names it.
-void caseTrace(const char* name)
-{
-    qInfo("case: %s", name);
-}
+void caseTrace(const char* name) { qInfo("case: %s", name); }
 
 // One run of the program: the main window first, then the dialogs it opens.
 struct Session {
     explicit Session(const ProgramFolder& folder)
         : window(std::make_unique<TMainUniNXFormCF>(folder.path())),
-          editName(std::make_unique<TFormEditName>()),
-          pytForm(std::make_unique<TPytForm>()),
+          editName(std::make_unique<TFormEditName>()), pytForm(std::make_unique<TPytForm>()),
           infoForm(std::make_unique<TInfoForm>())
     {
         window->setForms({editName.get(), pytForm.get(), infoForm.get()});
@@ -76,7 +72,8 @@ void clickCell(DataGrid* grid, int row, int column)
 void clickTitle(DataGrid* grid, int column)
 {
     QHeaderView* header = grid->horizontalHeader();
-    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2, header->height() / 2);
+    const QPoint at(header->sectionViewportPosition(column) + header->sectionSize(column) / 2,
+                    header->height() / 2);
     QTest::mouseClick(header->viewport(), Qt::LeftButton, {}, at);
 }
 
@@ -181,8 +178,10 @@ void MainWindowTest::startsWithDataInFirstTab()
     QCOMPARE(w.jvdbGrHresults->model()->rowCount(), 3);
     QCOMPARE(w.jvdbGrHobjects->currentIndex().row(), 0);
     QCOMPARE(w.jvdbGrHobjects->columnWidth(2), 194);
-    QCOMPARE(w.jvdbGrHobjects->model()->headerData(1, Qt::Horizontal).toString(), QStringLiteral("Sample number"));
-    QCOMPARE(w.jvdbGrHresults->model()->index(0, 2).data().toString(), QLocale().toString(10.5, 'f', 1) + '%');
+    QCOMPARE(w.jvdbGrHobjects->model()->headerData(1, Qt::Horizontal).toString(),
+             QStringLiteral("Sample number"));
+    QCOMPARE(w.jvdbGrHresults->model()->index(0, 2).data().toString(),
+             QLocale().toString(10.5, 'f', 1) + '%');
     QVERIFY(w.LabNazwa->text().isEmpty() && w.LabSN->text().isEmpty() && w.LabFV->text().isEmpty());
     QVERIFY(w.FtdiRS != nullptr);
     QVERIFY(!w.FlagaJest);
@@ -324,7 +323,8 @@ void MainWindowTest::sortArrowsAndDeclinedColumns_data()
     QTest::newRow("sample number sorts") << false << QList<int>{1} << "REZI1 asc " << 1 << true;
     QTest::newRow("second click turns") << false << QList<int>{1, 1} << "REZI1 desc " << 1 << false;
     QTest::newRow("third click turns back") << false << QList<int>{1, 1, 1} << "REZI1 asc " << 1 << true;
-    QTest::newRow("other column starts ascending") << false << QList<int>{1, 1, 3} << "NAZWA_LONG asc " << 3 << true;
+    QTest::newRow("other column starts ascending")
+        << false << QList<int>{1, 1, 3} << "NAZWA_LONG asc " << 3 << true;
     QTest::newRow("tick title declined, arrow kept") << false << QList<int>{2, 0} << "OPIS asc " << 2 << true;
     QTest::newRow("tick title alone") << false << QList<int>{0} << "" << -1 << true;
     QTest::newRow("results by date") << true << QList<int>{1, 1} << "DATACZAS desc " << 1 << false;
@@ -350,7 +350,8 @@ void MainWindowTest::sortArrowsAndDeclinedColumns()
     QCOMPARE(stored, clause);
     nx::store::TableView& view = resultsGrid ? static_cast<nx::store::TableView&>(w.views()->results())
                                              : static_cast<nx::store::TableView&>(w.views()->objects());
-    QVERIFY2(clause.isEmpty() ? !view.sqlText().contains("order by") : view.sqlText().endsWith("order by " + clause),
+    QVERIFY2(clause.isEmpty() ? !view.sqlText().contains("order by")
+                              : view.sqlText().endsWith("order by " + clause),
              qPrintable(view.sqlText()));
     QHeaderView* header = grid->horizontalHeader();
     QCOMPARE(header->isSortIndicatorShown(), arrowColumn >= 0);
@@ -414,8 +415,9 @@ void MainWindowTest::markByDateThenReload()
     int shown = 0;
     for (int r = 0; r < w.views()->results().rowCount(); ++r)
         shown += cellValue(w.views()->results(), r, "REZI1").toInt();
-    QCOMPARE(shown, countRows(folder.path(), QStringLiteral("select count(*) from WYNIKI where REZI1 = 1 and IDOB = %1")
-                                                 .arg(w.views()->currentObjectId())));
+    QCOMPARE(shown, countRows(folder.path(),
+                              QStringLiteral("select count(*) from WYNIKI where REZI1 = 1 and IDOB = %1")
+                                  .arg(w.views()->currentObjectId())));
 }
 
 void MainWindowTest::renameWithEnterEscapeAndEmpty_data()
@@ -496,7 +498,8 @@ void MainWindowTest::renameFieldHoldsWhatColumnHolds()
         });
         c.action->trigger();
         QVERIFY2(errors_.isEmpty(), qPrintable(errors_.join('\n')));
-        QCOMPARE(cellValue(w.views()->objects(), 0, c.column).toString(), QString(c.length, QLatin1Char('x')));
+        QCOMPARE(cellValue(w.views()->objects(), 0, c.column).toString(),
+                 QString(c.length, QLatin1Char('x')));
     }
 }
 
@@ -557,7 +560,8 @@ void MainWindowTest::deleteCommandsAnswered()
         QCOMPARE(w.jvdbGrHresults->model()->rowCount(), 2);
     }
     // The other objects are never touched.
-    QCOMPARE(countRows(folder.path(), "select count(*) from WYNIKI where IDOB <> " + QString::number(idob)), 5);
+    QCOMPARE(countRows(folder.path(), "select count(*) from WYNIKI where IDOB <> " + QString::number(idob)),
+             5);
 }
 
 void MainWindowTest::deleteMarkedKeepsOthersInOrder()
@@ -608,7 +612,8 @@ void MainWindowTest::deleteObjectMovesToNextObject()
         // The results follow the object the view now stands on.
         const int idob = w.views()->currentObjectId();
         QCOMPARE(w.views()->results().rowCount(),
-                 countRows(folder.path(), QStringLiteral("select count(*) from WYNIKI where IDOB = %1").arg(idob)));
+                 countRows(folder.path(),
+                           QStringLiteral("select count(*) from WYNIKI where IDOB = %1").arg(idob)));
     }
     // With no object left there is nothing to rename or delete.
     QVERIFY(!w.actDelObject->isEnabled());
@@ -730,9 +735,10 @@ void MainWindowTest::startsWithBadSpeciesFile()
 {
     ProgramFolder folder;
     SampleData::fill(folder.path());
-    folder.writeFile(QStringLiteral("GatunkiNXMc.txt"), "\xEF\xBB\xBF"
-                                                        "1#Arabica#Arabika#Arabica#Arabica#Arabica#Арабика#\n"
-                                                        "2#Robusta#Robusta#Robusta#Robusta#Robusta#Робуста#\n\n");
+    folder.writeFile(QStringLiteral("GatunkiNXMc.txt"),
+                     "\xEF\xBB\xBF"
+                     "1#Arabica#Arabika#Arabica#Arabica#Arabica#Арабика#\n"
+                     "2#Robusta#Robusta#Robusta#Robusta#Robusta#Робуста#\n\n");
     Session s(folder);
     s.start();
     TMainUniNXFormCF& w = *s.window;
@@ -754,7 +760,8 @@ void MainWindowTest::storedLanguagePicksHeaderPicture()
         const char* name;
         int stored;
     };
-    for (const Case& c : {Case{"English", 0}, Case{"last entry", entries - 1}, Case{"beyond the list", entries + 3}}) {
+    for (const Case& c :
+         {Case{"English", 0}, Case{"last entry", entries - 1}, Case{"beyond the list", entries + 3}}) {
         caseTrace(c.name);
         {
             nx::store::Database db;
@@ -764,7 +771,8 @@ void MainWindowTest::storedLanguagePicksHeaderPicture()
         Session s(folder);
         s.start();
         TMainUniNXFormCF& w = *s.window;
-        const int expected = c.stored < entries ? nx::lang::languageNumber(w.languages().codeOfEntry(c.stored)) : 0;
+        const int expected =
+            c.stored < entries ? nx::lang::languageNumber(w.languages().codeOfEntry(c.stored)) : 0;
         QCOMPARE(w.GetActLangNbr(), expected);
         QCOMPARE(w.headerPictureOnTop(), expected);
         for (int i = 0; i < 6; ++i)

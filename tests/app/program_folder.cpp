@@ -8,8 +8,8 @@ ProgramFolder::ProgramFolder() : oldConfig_(qgetenv("XDG_CONFIG_HOME"))
 {
     const QDir source(qEnvironmentVariable("NX_PROGRAM_DIR"));
     const QStringList files =
-        source.entryList({QStringLiteral("NXbase.fb"), QStringLiteral("GatunkiNXMc.txt"), QStringLiteral("*.lng"),
-                          QStringLiteral("*.svg")},
+        source.entryList({QStringLiteral("NXbase.fb"), QStringLiteral("GatunkiNXMc.txt"),
+                          QStringLiteral("*.lng"), QStringLiteral("*.svg")},
                          QDir::Files);
     for (const QString& f : files)
         QFile::copy(source.filePath(f), dir_.filePath(f));
@@ -19,10 +19,7 @@ ProgramFolder::ProgramFolder() : oldConfig_(qgetenv("XDG_CONFIG_HOME"))
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(configDir()));
 }
 
-ProgramFolder::~ProgramFolder()
-{
-    qputenv("XDG_CONFIG_HOME", oldConfig_);
-}
+ProgramFolder::~ProgramFolder() { qputenv("XDG_CONFIG_HOME", oldConfig_); }
 
 void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) const
 {
@@ -31,10 +28,7 @@ void ProgramFolder::writeFile(const QString& name, const QByteArray& bytes) cons
         qFatal("cannot write %s", qPrintable(f.fileName()));
 }
 
-void ProgramFolder::removeFile(const QString& name) const
-{
-    QFile::remove(dir_.filePath(name));
-}
+void ProgramFolder::removeFile(const QString& name) const { QFile::remove(dir_.filePath(name)); }
 
 void SampleData::fill(const QString& programPath)
 {
@@ -45,7 +39,8 @@ void SampleData::fill(const QString& programPath)
     for (int s = 0; s < 3; ++s) {
         const int idob = db.updateObiekt({1, s + 1, {}, QLatin1String(species[s]), {}, 10 + s});
         for (int r = 0; r < counts[s]; ++r)
-            db.wynikiUi({idob, day(1 + r + 3 * s), 10.5f + float(r), 21.0f + float(r), 100 * s + r, 0, 0, {}});
+            db.wynikiUi(
+                {idob, day(1 + r + 3 * s), 10.5f + float(r), 21.0f + float(r), 100 * s + r, 0, 0, {}});
     }
     const int temps[] = {2, 1};
     for (int t = 0; t < 2; ++t) {

@@ -9,6 +9,7 @@
 #include <QSqlQuery>
 #include <QSqlRecord>
 #include <QStringList>
+
 #include <algorithm>
 #include <stdexcept>
 
@@ -95,12 +96,9 @@ QJsonObject meterImage(const std::vector<MoistureEntry>& moisture,
 
 namespace {
 
-QString shippedDatabase()
-{
-    return qEnvironmentVariable("NX_PROGRAM_DIR") + QStringLiteral("/NXbase.fb");
-}
+QString shippedDatabase() { return qEnvironmentVariable("NX_PROGRAM_DIR") + QStringLiteral("/NXbase.fb"); }
 
-} // namespace
+}  // namespace
 
 DownloadTest::DownloadTest()
 {
@@ -192,4 +190,4 @@ void DownloadTest::change(const QString& sql)
     ASSERT_TRUE(c.commit());
 }
 
-} // namespace nx::download::test
+}  // namespace nx::download::test

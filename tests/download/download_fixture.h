@@ -15,8 +15,10 @@
 #include <QString>
 #include <QTemporaryDir>
 #include <QVariant>
-#include <functional>
+
 #include <gtest/gtest.h>
+
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -24,7 +26,7 @@ namespace nx::download::test {
 
 // Every call, in order, as "open", "text:Importing", "bar:40", "busy:1", ...
 class RecordingProgress final : public meter::DownloadProgress {
-  public:
+public:
     void openProgress() override { note("open"); }
     void showText(meter::ProgressText text) override;
     void setBar(int position) override { note("bar:" + std::to_string(position)); }
@@ -67,7 +69,7 @@ class RecordingProgress final : public meter::DownloadProgress {
     int pumps = 0;
     std::function<void()> onPump;
 
-  private:
+private:
     void note(std::string event)
     {
         events.push_back(std::move(event));
@@ -94,7 +96,7 @@ QJsonObject meterImage(const std::vector<MoistureEntry>& moisture,
                        const std::vector<std::vector<TempEntry>>& objectRecords = {});
 
 class DownloadTest : public ::testing::Test {
-  protected:
+protected:
     DownloadTest();
     ~DownloadTest() override;
 
@@ -120,4 +122,4 @@ class DownloadTest : public ::testing::Test {
     std::size_t replyLimit = meter::MeterLink::defaultReplyLimit;
 };
 
-} // namespace nx::download::test
+}  // namespace nx::download::test

@@ -36,7 +36,7 @@ QJsonObject fullMeter()
 // A 17-byte identity reply: the serial text overlaps the "PPTTC" signature.
 const char* const goodIdentity = "50 50 54 54 43 30 30 30 31 32 33 20 31 2E 30 35 0D";
 
-} // namespace
+}  // namespace
 
 TEST_F(DownloadTest, FullMeterIsStoredWithTheProceduresValues)
 {
@@ -129,7 +129,7 @@ TEST_F(DownloadTest, RejectedListingRepliesEndInImportError)
         const char* name;
         QJsonObject replies;
         std::size_t replyLimit;
-        int objects; // stored before the error
+        int objects;  // stored before the error
         int results;
     };
     // Three moisture records, one object with ten readings: 40 + 26 + 90 bytes.
@@ -256,15 +256,15 @@ TEST_F(DownloadTest, SkippedRecordsAreUndoneAloneAndReported)
     QJsonObject image = meterImage({}, {{3, QStringLiteral("Silo A")}});
     image[QStringLiteral("replies")] = QJsonObject{
         {"H",
-         "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E" // record 5, species 3, sample 7: stored
-         "06 00 00 60 29 64 74 7B 00 F1 FF 02 0E" // day 0
-         "07 00 00 7B 29 00 C8 7B 00 F1 FF 02 0E" // hour 25
-         "08 00 00 7B 29 64 74 7B 00 F1 FF 06 0E" // species 7: its name does not fit NAZWA_LONG
-         "9A 02 00 7B 29 64 74 7B 00 F1 FF 00 12" // record 666, species 1, sample 9: refused
+         "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E"  // record 5, species 3, sample 7: stored
+         "06 00 00 60 29 64 74 7B 00 F1 FF 02 0E"  // day 0
+         "07 00 00 7B 29 00 C8 7B 00 F1 FF 02 0E"  // hour 25
+         "08 00 00 7B 29 64 74 7B 00 F1 FF 06 0E"  // species 7: its name does not fit NAZWA_LONG
+         "9A 02 00 7B 29 64 74 7B 00 F1 FF 00 12"  // record 666, species 1, sample 9: refused
          "2A"},
         {"M03",
-         "01 00 00 22 2A 00 40 D6 00"   // record 1, 2020-01-02 08:00:00, 21.4
-         "02 00 00 22 2A 80 47 D6 00"}, // minute 60
+         "01 00 00 22 2A 00 40 D6 00"    // record 1, 2020-01-02 08:00:00, 21.4
+         "02 00 00 22 2A 80 47 D6 00"},  // minute 60
     };
     attach({image});
 
@@ -308,16 +308,16 @@ namespace {
 
 // Every look at the time costs a millisecond, so storing takes time as it would for real.
 class TickingClock final : public Clock {
-  public:
+public:
     Ms now() const override { return now_ += Ms(1); }
     void sleep(Ms duration) override { now_ += duration; }
     QDateTime wallNow() const override { return QDateTime(QDate(2024, 1, 1), QTime(12, 0)); }
 
-  private:
+private:
     mutable Ms now_{0};
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(DownloadTest, StoringPumpsTheWindowWithNoTransactionOpen)
 {

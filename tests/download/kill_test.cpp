@@ -14,6 +14,7 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QThread>
+
 #include <gtest/gtest.h>
 
 namespace {
@@ -51,7 +52,7 @@ QJsonObject slowMeter()
 }
 
 class KilledDownload : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         ASSERT_TRUE(dir.isValid());
@@ -108,7 +109,7 @@ QVariant first(nx::store::Database& db, const char* sql)
     return query.next() ? query.value(0) : QVariant();
 }
 
-} // namespace
+}  // namespace
 
 TEST_F(KilledDownload, EveryRecordOnceAfterKillsPartWay)
 {

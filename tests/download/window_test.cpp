@@ -21,7 +21,9 @@
 #include <QSqlQuery>
 #include <QTemporaryDir>
 #include <QTimer>
+
 #include <gtest/gtest.h>
+
 #include <memory>
 
 using namespace nx;
@@ -30,7 +32,7 @@ using nx::app::TMainUniNXFormCF;
 namespace {
 
 class QtApplication final : public ::testing::Environment {
-  public:
+public:
     void SetUp() override
     {
         static int argc = 1;
@@ -40,7 +42,7 @@ class QtApplication final : public ::testing::Environment {
     }
     void TearDown() override { app_.reset(); }
 
-  private:
+private:
     std::unique_ptr<QApplication> app_;
 };
 const auto* const qtApplication = ::testing::AddGlobalTestEnvironment(new QtApplication);
@@ -57,7 +59,7 @@ const char* const meterJson = R"({
 })";
 
 class StartButton : public ::testing::Test {
-  protected:
+protected:
     StartButton()
     {
         const QDir program(qEnvironmentVariable("NX_PROGRAM_DIR"));
@@ -118,7 +120,7 @@ class StartButton : public ::testing::Test {
     std::unique_ptr<TMainUniNXFormCF> window;
 };
 
-} // namespace
+}  // namespace
 
 TEST_F(StartButton, DownloadFillsTheGridsAndTheMeterTextsStay)
 {

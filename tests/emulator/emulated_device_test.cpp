@@ -6,7 +6,9 @@
 
 #include <QFile>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
 #include <memory>
 
 namespace {
@@ -44,7 +46,7 @@ QByteArray moistureRecords(int count)
 }
 
 class EmulatedDeviceTest : public ::testing::Test {
-  protected:
+protected:
     EmulatedDeviceTest() : scopedClock_(clock_) {}
     ~EmulatedDeviceTest() override { qunsetenv("NIVEX_EMULATED_METERS"); }
 
@@ -441,4 +443,4 @@ TEST_F(EmulatedDeviceTest, StatusCallsReportTheReceiveQueueAndSteadyLines)
     EXPECT_EQ(device->setDataCharacteristics(6, 0, 0), FT_INVALID_PARAMETER);
 }
 
-} // namespace
+}  // namespace

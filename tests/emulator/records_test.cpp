@@ -6,10 +6,7 @@ namespace {
 
 using namespace nx::emulator;
 
-QByteArray hex(const char* text)
-{
-    return QByteArray::fromHex(text);
-}
+QByteArray hex(const char* text) { return QByteArray::fromHex(text); }
 
 TEST(MeterRecords, MoistureRecordOfTheWorkedExample)
 {
@@ -112,4 +109,4 @@ TEST(MeterRecords, CommandKeys)
     }
 }
 
-} // namespace
+}  // namespace

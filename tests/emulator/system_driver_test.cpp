@@ -11,7 +11,7 @@ using namespace nx::usb;
 using namespace std::chrono_literals;
 
 class DemoMeterTest : public ::testing::Test {
-  protected:
+protected:
     DemoMeterTest() { qputenv("NIVEX_EMULATED_METERS", QByteArray(NX_DEMO_METER)); }
     ~DemoMeterTest() override { qunsetenv("NIVEX_EMULATED_METERS"); }
 
@@ -85,4 +85,4 @@ TEST_F(DemoMeterTest, IsListedAndAnswersEveryCommand)
     EXPECT_EQ(FT_Close(handle), FT_OK);
 }
 
-} // namespace
+}  // namespace

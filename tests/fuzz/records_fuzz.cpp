@@ -20,8 +20,8 @@ void require(bool condition)
 bool validStamp(const DateTime& t)
 {
     return t.year >= 1999 && t.year <= 2126 && t.month >= 1 && t.month <= 12 && t.day >= 1 && t.day <= 31 &&
-           t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 && t.second <= 58 &&
-           t.second % 2 == 0;
+           t.hour >= 0 && t.hour <= 23 && t.minute >= 0 && t.minute <= 59 && t.second >= 0 &&
+           t.second <= 58 && t.second % 2 == 0;
 }
 
 void checkMoisture(std::string_view record)
@@ -62,8 +62,7 @@ void checkTemp(std::string_view record)
     require(rec->temperature >= -3276.8 && rec->temperature <= 3276.7);
 }
 
-template <class Check>
-void splitAndCheck(std::string_view reply, std::size_t size, Check check)
+template <class Check> void splitAndCheck(std::string_view reply, std::size_t size, Check check)
 {
     const auto records = splitRecords(reply, size);
     require(records.size() == reply.size() / size);

@@ -4,6 +4,7 @@
 #include "tr_scan.h"
 
 #include <QDir>
+
 #include <gtest/gtest.h>
 
 namespace nx::lang::test {
@@ -40,10 +41,7 @@ std::string written(const QString& text)
     return out.toStdString();
 }
 
-QString sourceDir()
-{
-    return QStringLiteral(NX_TEST_SOURCE_DIR);
-}
+QString sourceDir() { return QStringLiteral(NX_TEST_SOURCE_DIR); }
 
 std::vector<std::string> found(const QString& source)
 {
@@ -140,5 +138,5 @@ TEST(Completeness, ShippedLanguagesTranslateEveryText)
     }
 }
 
-} // namespace
-} // namespace nx::lang::test
+}  // namespace
+}  // namespace nx::lang::test

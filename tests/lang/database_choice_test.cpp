@@ -4,7 +4,9 @@
 #include "lang_fixture.h"
 
 #include <QFile>
+
 #include <gtest/gtest.h>
+
 #include <optional>
 
 namespace nx::lang::test {
@@ -13,7 +15,7 @@ namespace {
 // A program folder with the shipped languages and a fresh copy of the shipped database;
 // each run() is one start of the program: open the database, list, restore.
 class DatabaseChoice : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         ASSERT_TRUE(QFile::copy(QStringLiteral(NX_SHIPPED_DATABASE), folder.path("NXbase.fb")));
@@ -75,5 +77,5 @@ TEST_F(DatabaseChoice, StoredIndexBeyondTheListSelectsNothing)
     EXPECT_EQ(second.database.readLanguage(), 5) << "restoring must not store";
 }
 
-} // namespace
-} // namespace nx::lang::test
+}  // namespace
+}  // namespace nx::lang::test

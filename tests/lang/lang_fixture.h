@@ -7,13 +7,14 @@
 #include <QFile>
 #include <QString>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace nx::lang::test {
 
 // A program folder of its own holding the shipped language files and flags.
 class ProgramFolder {
-  public:
+public:
     ProgramFolder()
     {
         const QDir resources(QStringLiteral(NX_TEST_SOURCE_DIR "/resources"));
@@ -32,13 +33,13 @@ class ProgramFolder {
     }
     void remove(const QString& name) const { ASSERT_TRUE(QFile::remove(path(name))); }
 
-  private:
+private:
     QTemporaryDir tmp_;
 };
 
 // The stored choice kept in memory, for tests that are not about the database.
 class MemoryStore final : public LanguageStore {
-  public:
+public:
     int readLanguage() override { return value; }
     void writeLanguage(int index) override
     {
@@ -49,4 +50,4 @@ class MemoryStore final : public LanguageStore {
     int writes = 0;
 };
 
-} // namespace nx::lang::test
+}  // namespace nx::lang::test

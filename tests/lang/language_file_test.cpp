@@ -3,6 +3,7 @@
 #include "lang/runtime_texts.h"
 
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace nx::lang {
@@ -59,7 +60,7 @@ TEST(LanguageFile, RejectsWhatIsNotALanguageFile)
     struct Case {
         const char* name;
         QByteArray content;
-        const char* message; // part of the error text
+        const char* message;  // part of the error text
     };
     const Case cases[] = {
         {"empty file", "", "LANGUAGE_FILE"},
@@ -109,5 +110,5 @@ TEST(LanguageFile, UnreadableFileIsAnErrorNamingIt)
     }
 }
 
-} // namespace
-} // namespace nx::lang
+}  // namespace
+}  // namespace nx::lang

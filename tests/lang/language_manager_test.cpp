@@ -6,6 +6,7 @@
 
 #include <QCoreApplication>
 #include <QFile>
+
 #include <gtest/gtest.h>
 
 namespace nx::lang {
@@ -38,9 +39,9 @@ TEST(LanguageNumber, CodesExactlyAsListedElseZero)
 TEST(LanguageList, EnglishFirstThenValidFilesByFileName)
 {
     ProgramFolder folder;
-    folder.write("0_bad.lng", "name=Bad\ncode=bd\nflag=flag_pl.svg\n"); // no signature
+    folder.write("0_bad.lng", "name=Bad\ncode=bd\nflag=flag_pl.svg\n");  // no signature
     folder.write("6_broken.lng", "LANGUAGE_FILE\nname=Broken\ncode=br\nflag=flag_pl.svg\n[X]\nno equals\n");
-    folder.write("7_twice.lng", "LANGUAGE_FILE\nname=Polski 2\ncode=pl\nflag=flag_pl.svg\n"); // code taken
+    folder.write("7_twice.lng", "LANGUAGE_FILE\nname=Polski 2\ncode=pl\nflag=flag_pl.svg\n");  // code taken
     folder.write("notes.txt", "LANGUAGE_FILE\nname=Text\ncode=tx\nflag=flag_pl.svg\n");
     const LanguageManager m(folder.dir());
     EXPECT_EQ(names(m), (QStringList{"English", "Polski", "Deutsch", "Français", "Español", "Русский"}));
@@ -79,7 +80,7 @@ TEST(LanguageList, UnreadableOrOversizedFileIsLeftOut)
     ASSERT_TRUE(QFile::setPermissions(folder.path("7_it.lng"), QFileDevice::Permissions()));
     QFile probe(folder.path("7_it.lng"));
     if (probe.open(QIODevice::ReadOnly)) {
-        return; // this user reads files without read permission; nothing more to see
+        return;  // this user reads files without read permission; nothing more to see
     }
     EXPECT_EQ(LanguageManager(folder.dir()).count(), 6);
 }
@@ -123,7 +124,7 @@ TEST(StoredChoice, RemovedFileShiftsTheEntriesBehindIt)
 {
     ProgramFolder folder;
     MemoryStore store;
-    LanguageManager(folder.dir()).pick(3, &store); // Français
+    LanguageManager(folder.dir()).pick(3, &store);  // Français
     folder.remove("2_de.lng");
     LanguageManager m(folder.dir());
     m.restore(store);
@@ -235,5 +236,5 @@ TEST(RuntimeTexts, CurrentLanguageAtEachLookupAndEnglishWhereMissing)
     EXPECT_EQ(runtimeText(7), QString()) << "text 7 is empty in every language";
 }
 
-} // namespace
-} // namespace nx::lang
+}  // namespace
+}  // namespace nx::lang

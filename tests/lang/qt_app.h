@@ -1,14 +1,16 @@
 #pragma once
 
 #include <QApplication>
+
 #include <gtest/gtest.h>
+
 #include <memory>
 
 namespace nx::lang::test {
 
 // One QApplication (offscreen) for the whole test program: translators and windows need it.
 class QtApplicationEnvironment final : public ::testing::Environment {
-  public:
+public:
     void SetUp() override
     {
         static int argc = 1;
@@ -18,8 +20,8 @@ class QtApplicationEnvironment final : public ::testing::Environment {
     }
     void TearDown() override { app_.reset(); }
 
-  private:
+private:
     std::unique_ptr<QApplication> app_;
 };
 
-} // namespace nx::lang::test
+}  // namespace nx::lang::test

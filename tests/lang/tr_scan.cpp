@@ -3,6 +3,7 @@
 #include <QDirIterator>
 #include <QFile>
 #include <QRegularExpression>
+
 #include <algorithm>
 #include <optional>
 
@@ -14,19 +15,13 @@ enum class Kind { Ident, String, Punct };
 
 struct Token {
     Kind kind;
-    QString text; // identifier, punctuation, or the decoded literal
+    QString text;  // identifier, punctuation, or the decoded literal
     int line;
 };
 
-bool isIdentStart(QChar c)
-{
-    return c.isLetter() || c == u'_';
-}
+bool isIdentStart(QChar c) { return c.isLetter() || c == u'_'; }
 
-bool isIdent(QChar c)
-{
-    return c.isLetterOrNumber() || c == u'_';
-}
+bool isIdent(QChar c) { return c.isLetterOrNumber() || c == u'_'; }
 
 // C++ tokens, enough to follow classes, braces and calls; comments and character
 // literals are dropped, string literals decoded.
@@ -139,7 +134,7 @@ std::vector<Token> tokenize(const QString& s)
 }
 
 class Scanner {
-  public:
+public:
     Scanner(const QString& source, const QString& fileName) : tokens_(tokenize(source)), file_(fileName) {}
 
     std::vector<SourceText> run()
@@ -150,7 +145,7 @@ class Scanner {
         return std::move(found_);
     }
 
-  private:
+private:
     enum class Scope { Namespace, Class, Body };
     struct Frame {
         Scope scope;
@@ -217,7 +212,7 @@ class Scanner {
                 *classHead_ = t.text;
             } else if (declarative && !function_ && is(pos_ + 1, "::") && tok(pos_ + 2) != nullptr &&
                        tok(pos_ + 2)->kind == Kind::Ident && is(pos_ + 3, "(")) {
-                function_ = t.text; // X::f( of a member definition
+                function_ = t.text;  // X::f( of a member definition
             }
             scanCall();
             return;
@@ -230,7 +225,7 @@ class Scanner {
             classHead_.reset();
             classHeadOpen_ = false;
         } else if (classHeadOpen_ && p == u":") {
-            classHeadOpen_ = false; // base list follows; the name is known
+            classHeadOpen_ = false;  // base list follows; the name is known
         }
         if (p == u"{") {
             if (sawNamespace_) {
@@ -261,7 +256,7 @@ class Scanner {
             isString(pos_ + 2)) {
             QString ctx = context();
             if ((atTopLevel() || inClassBody()) && function_) {
-                ctx = *function_; // in a constructor's initialiser list
+                ctx = *function_;  // in a constructor's initialiser list
             }
             if (t.text == u"tr" && pos_ >= 2 && is(pos_ - 1, "::") && tok(pos_ - 2)->kind == Kind::Ident) {
                 ctx = tok(pos_ - 2)->text;
@@ -292,7 +287,7 @@ class Scanner {
     std::vector<SourceText> found_;
 };
 
-} // namespace
+}  // namespace
 
 std::vector<SourceText> scanSource(const QString& source, const QString& fileName)
 {
@@ -333,4 +328,4 @@ QStringList placeholders(const QString& text)
     return out;
 }
 
-} // namespace nx::lang::test
+}  // namespace nx::lang::test

@@ -2,6 +2,7 @@
 
 #include <QString>
 #include <QStringList>
+
 #include <vector>
 
 namespace nx::lang::test {
@@ -11,7 +12,7 @@ namespace nx::lang::test {
 struct SourceText {
     QString context;
     QString text;
-    QString where; // file:line
+    QString where;  // file:line
 };
 
 // Finds tr("..."), X::tr("..."), QT_TR_NOOP("..."), QCoreApplication::translate("ctx", "...")
@@ -25,4 +26,4 @@ std::vector<SourceText> scanTree(const QString& dir);
 // The %1-style placeholders of a text (%1..%99, %L1, %n), sorted, repeats kept.
 QStringList placeholders(const QString& text);
 
-} // namespace nx::lang::test
+}  // namespace nx::lang::test

@@ -11,6 +11,7 @@
 #include <QTest>
 #include <QVBoxLayout>
 #include <QWidget>
+
 #include <gtest/gtest.h>
 
 namespace nx::lang::test {
@@ -19,7 +20,7 @@ namespace nx::lang::test {
 // in retranslate, which runs at creation and on every LanguageChange.
 class TTestForm final : public QWidget {
     Q_OBJECT
-  public:
+public:
     TTestForm()
     {
         auto* layout = new QVBoxLayout(this);
@@ -29,7 +30,7 @@ class TTestForm final : public QWidget {
     }
     QLabel* label;
 
-  protected:
+protected:
     void changeEvent(QEvent* event) override
     {
         if (event->type() == QEvent::LanguageChange) {
@@ -38,7 +39,7 @@ class TTestForm final : public QWidget {
         QWidget::changeEvent(event);
     }
 
-  private:
+private:
     void retranslate()
     {
         setWindowTitle(tr("Chart"));
@@ -51,7 +52,7 @@ namespace {
 const QByteArray kTestTexts = "[TTestForm]\nChart=Wykres\nMoisture results=Wyniki wilgotności\n";
 
 class Windows : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override
     {
         QFile pl(folder.path("1_pl.lng"));
@@ -84,7 +85,7 @@ TEST_F(Windows, OpenWindowRetranslatesAndLaterWindowComesUpTranslated)
 TEST_F(Windows, TextMissingInTheLanguageStaysEnglish)
 {
     LanguageManager m(folder.dir());
-    m.pick(2, &store); // Deutsch has no texts of the test window
+    m.pick(2, &store);  // Deutsch has no texts of the test window
     const TTestForm form;
     EXPECT_EQ(form.label->text(), QStringLiteral("Moisture results"));
 }
@@ -140,7 +141,7 @@ TEST_F(Windows, ComboFollowsRestoreIncludingNoEntry)
 TEST(Flags, EachFlagShowsItsColoursInTheRightPlaces)
 {
     struct Probe {
-        double x, y; // fractions of width and height
+        double x, y;  // fractions of width and height
         QRgb colour;
     };
     struct Case {
@@ -189,7 +190,7 @@ TEST(Flags, EachFlagShowsItsColoursInTheRightPlaces)
     }
 }
 
-} // namespace
-} // namespace nx::lang::test
+}  // namespace
+}  // namespace nx::lang::test
 
 #include "window_test.moc"

@@ -11,7 +11,9 @@
 #include <QFile>
 #include <QStringList>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
+
 #include <string>
 #include <vector>
 

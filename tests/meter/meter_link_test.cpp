@@ -4,10 +4,11 @@
 #include "meter/records.h"
 #include "usb/recording_ft_driver.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstdlib>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <mutex>
 #include <new>
 #include <optional>
@@ -54,14 +55,8 @@ void operator delete[](void* p) noexcept
     std::free(p);
 }
 
-void operator delete[](void* p, std::size_t) noexcept
-{
-    operator delete[](p);
-}
-void operator delete[](void* p, const std::nothrow_t&) noexcept
-{
-    operator delete[](p);
-}
+void operator delete[](void* p, std::size_t) noexcept { operator delete[](p); }
+void operator delete[](void* p, const std::nothrow_t&) noexcept { operator delete[](p); }
 
 using namespace nx;
 using namespace nx::meter;
@@ -258,19 +253,19 @@ namespace {
 class TimedReplyDriver final : public usb::FtDriver {
 public:
     struct Burst {
-        Ms after; // since the write
+        Ms after;  // since the write
         std::string bytes;
     };
     std::vector<Burst> bursts;
     // A sender that never stops: one byte every `trickle`, or `flood` bytes a millisecond.
     std::optional<Ms> trickle;
     std::size_t flood = 0;
-    std::optional<Ms> queueQueryFailsFrom; // since the write
+    std::optional<Ms> queueQueryFailsFrom;  // since the write
 
     std::string written;
     std::vector<usb::DWORD> purges;
     std::optional<Ms> writeAt;
-    std::vector<Ms> polls; // since the write
+    std::vector<Ms> polls;  // since the write
     std::optional<Ms> readAt;
     usb::DWORD readAsked = 0;
 
@@ -376,7 +371,7 @@ TEST(CommandExchange, WaitsForTheReplyInVirtualTime)
         int expected;
         std::optional<Ms> queueQueryFailsFrom;
         std::string reply;
-        Ms lastPoll; // the poll that ended the wait, since the write
+        Ms lastPoll;  // the poll that ended the wait, since the write
     };
     const Case cases[] = {
         {"identity stops at the first poll that sees 17",

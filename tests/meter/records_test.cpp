@@ -1,7 +1,8 @@
 #include "meter/records.h"
 
-#include <cstdint>
 #include <gtest/gtest.h>
+
+#include <cstdint>
 #include <initializer_list>
 #include <optional>
 #include <string>
@@ -113,7 +114,7 @@ TEST(PackedDateTime, CalendarAndClockChecks)
         const char* name;
         std::uint16_t date;
         std::uint16_t time;
-        std::optional<DateTime> expected; // nullopt: the record fails
+        std::optional<DateTime> expected;  // nullopt: the record fails
         DecodeError error = DecodeError::BadDate;
     };
     const Case cases[] = {
@@ -174,7 +175,7 @@ TEST(TempObjectRecordDecoder, Names)
 {
     struct Case {
         const char* name;
-        std::string nameField; // 20 bytes
+        std::string nameField;  // 20 bytes
         std::string expected;
     };
     const Case cases[] = {

@@ -5,13 +5,14 @@
 #include <QFile>
 #include <QFileInfo>
 #include <QTemporaryDir>
+
 #include <gtest/gtest.h>
 
 namespace nx::meter {
 namespace {
 
 class SpeciesFileTest : public ::testing::Test {
-  protected:
+protected:
     QString write(const QByteArray& bytes)
     {
         const QString path = dir.filePath(QStringLiteral("GatunkiNXMc.txt"));
@@ -87,7 +88,7 @@ TEST_F(SpeciesFileTest, NameLooksUpColumnLanguagePlusOne)
         const char* expected;
     };
     const Case cases[] = {
-        {0, 1, "Arabica"}, {1, 1, "Arabika"}, {5, 1, "Арабика"}, {5, 2, ""}, // a line of only four names
+        {0, 1, "Arabica"}, {1, 1, "Arabika"}, {5, 1, "Арабика"}, {5, 2, ""},  // a line of only four names
         {3, 2, "Robusta"}, {0, 3, ""},        {6, 1, ""},        {-1, 1, ""},
     };
     for (const Case& c : cases) {
@@ -195,5 +196,5 @@ TEST(ShippedSpeciesFile, EveryRowHasSixNamesAndNoEmptyLine)
     }
 }
 
-} // namespace
-} // namespace nx::meter
+}  // namespace
+}  // namespace nx::meter

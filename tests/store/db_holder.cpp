@@ -4,6 +4,7 @@
 #include "store/database.h"
 
 #include <QCoreApplication>
+
 #include <cstdio>
 #include <iostream>
 #include <string>

@@ -45,5 +45,5 @@ TEST(FormatTest, TimestampShowsDateAndSecondsWithoutZone)
     EXPECT_TRUE(formatTimestamp(QDateTime()).isEmpty());
 }
 
-} // namespace
-} // namespace nx::store
+}  // namespace
+}  // namespace nx::store

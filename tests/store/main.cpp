@@ -1,4 +1,5 @@
 #include <QCoreApplication>
+
 #include <gtest/gtest.h>
 
 // The SQL driver plugin wants an application object.

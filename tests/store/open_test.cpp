@@ -3,6 +3,7 @@
 
 #include <QFile>
 #include <QProcess>
+
 #include <unistd.h>
 
 namespace nx::store::test {
@@ -10,7 +11,7 @@ namespace {
 
 // The holder opens the database in another process and keeps it open.
 class Holder {
-  public:
+public:
     explicit Holder(const QString& programPath, uid_t user = 0, const QString& lockFolder = {})
     {
         if (user != 0) {
@@ -40,7 +41,7 @@ class Holder {
     }
     QString firstLine() const { return firstLine_; }
 
-  private:
+private:
     QProcess process_;
     QString firstLine_;
 };
@@ -176,5 +177,5 @@ TEST(OpenTest, OpenTwiceIsRefused)
     EXPECT_TRUE(db.isOpen());
 }
 
-} // namespace
-} // namespace nx::store::test
+}  // namespace
+}  // namespace nx::store::test

@@ -286,5 +286,5 @@ TEST_F(ProcedureTest, SelectingADevice)
     EXPECT_EQ(db.currentDevice(), kTemperatureDevice);
 }
 
-} // namespace
-} // namespace nx::store::test
+}  // namespace
+}  // namespace nx::store::test

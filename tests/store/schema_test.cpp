@@ -2,6 +2,7 @@
 
 #include <QCoreApplication>
 #include <QSqlQuery>
+
 #include <algorithm>
 
 namespace nx::store::test {
@@ -18,7 +19,7 @@ struct ColumnCase {
     const char* table;
     const char* column;
     int type;
-    int characters; // text length in characters, 0 for other types
+    int characters;  // text length in characters, 0 for other types
     bool notNull;
 };
 
@@ -159,5 +160,5 @@ TEST_F(SchemaTest, DeletingAnObjectDeletesItsResults)
     EXPECT_EQ(observe("select count(*) from OBIEKTY").toInt(), 1);
 }
 
-} // namespace
-} // namespace nx::store::test
+}  // namespace
+}  // namespace nx::store::test

@@ -14,7 +14,7 @@ QString shippedDatabase()
     return folder.isEmpty() ? QStringLiteral(NX_SHIPPED_DATABASE) : folder + QStringLiteral("/NXbase.fb");
 }
 
-} // namespace
+}  // namespace
 
 DatabaseCopy::DatabaseCopy()
 {
@@ -26,10 +26,7 @@ DatabaseCopy::DatabaseCopy()
                           QFile::ReadOwner | QFile::WriteOwner | QFile::ReadGroup | QFile::WriteGroup);
 }
 
-void StoreTest::SetUp()
-{
-    db.open(copy.programPath());
-}
+void StoreTest::SetUp() { db.open(copy.programPath()); }
 
 Database& StoreTest::observer()
 {
@@ -80,4 +77,4 @@ ResultParams StoreTest::result(int idob, const QDateTime& when, float moisture, 
     return {idob, when, moisture, temperature, record, 0, 0, QString()};
 }
 
-} // namespace nx::store::test
+}  // namespace nx::store::test

@@ -5,26 +5,28 @@
 #include <QDateTime>
 #include <QTemporaryDir>
 #include <QVariant>
+
 #include <gtest/gtest.h>
+
 #include <memory>
 
 namespace nx::store::test {
 
 // A fresh copy of the database file the build ships, in its own folder.
 class DatabaseCopy {
-  public:
+public:
     DatabaseCopy();
     // The folder with a trailing separator, as the program passes it.
     QString programPath() const { return dir_.path() + QLatin1Char('/'); }
     QString file() const { return programPath() + QString::fromLatin1(Database::kFileName); }
     QString folder() const { return dir_.path(); }
 
-  private:
+private:
     QTemporaryDir dir_;
 };
 
 class StoreTest : public ::testing::Test {
-  protected:
+protected:
     void SetUp() override;
 
     // First column of the first row, read through a second connection on the same
@@ -42,9 +44,9 @@ class StoreTest : public ::testing::Test {
     DatabaseCopy copy;
     Database db;
 
-  private:
+private:
     std::unique_ptr<Database> observer_;
     Database& observer();
 };
 
-} // namespace nx::store::test
+}  // namespace nx::store::test

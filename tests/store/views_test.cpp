@@ -7,7 +7,7 @@ namespace {
 const QDateTime kStart(QDate(2024, 2, 1), QTime(7, 0));
 
 class ViewTest : public StoreTest {
-  protected:
+protected:
     // Object ids of samples with these (species, sample number, species name).
     QList<int> addSamples()
     {
@@ -254,5 +254,5 @@ TEST_F(ViewTest, RenameStoresTheTextUnchangedAndRefusesWhatDoesNotFit)
     EXPECT_FALSE(observe("select OPIS from OBIEKTY").isNull()) << "an empty name is stored as such";
 }
 
-} // namespace
-} // namespace nx::store::test
+}  // namespace
+}  // namespace nx::store::test

@@ -45,5 +45,5 @@ TEST(SystemDriver, DefaultCensusOfThisMachineSucceeds)
     EXPECT_NE(count, 99u);
 }
 
-} // namespace
-} // namespace nx::usb
+}  // namespace
+}  // namespace nx::usb

@@ -5,10 +5,11 @@
 #include "usb/system_ft_driver.h"
 #include "usb/tftdichip.h"
 
+#include <gtest/gtest.h>
+
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
-#include <gtest/gtest.h>
 #include <poll.h>
 #include <string>
 #include <thread>
@@ -18,7 +19,7 @@ namespace nx::usb {
 namespace {
 
 class PseudoTerminal {
-  public:
+public:
     PseudoTerminal() : master_(::posix_openpt(O_RDWR | O_NOCTTY))
     {
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
@@ -62,7 +63,7 @@ class PseudoTerminal {
         master_ = -1;
     }
 
-  private:
+private:
     int master_;
     std::string slavePath_;
 };
@@ -89,7 +90,7 @@ DWORD waitForQueue(Device& device, DWORD expected)
 }
 
 class SerialDeviceTest : public ::testing::Test {
-  protected:
+protected:
     PseudoTerminal pty;
     std::unique_ptr<Device> device = openOrFail(pty.slavePath());
 };
@@ -295,5 +296,5 @@ TEST(SerialBackend, LinkTalksToATtyThroughTheSystemDriver)
     EXPECT_FALSE(link.resetDevice()) << "the handle is closed in the driver";
 }
 
-} // namespace
-} // namespace nx::usb
+}  // namespace
+}  // namespace nx::usb

@@ -5,9 +5,10 @@
 #include "usb/tftdichip.h"
 #include "usb/usb_ids.h"
 
+#include <gtest/gtest.h>
+
 #include <algorithm>
 #include <cstring>
-#include <gtest/gtest.h>
 #include <map>
 #include <memory>
 #include <string>
@@ -23,7 +24,7 @@ struct Journal {
 };
 
 class StubDevice final : public Device {
-  public:
+public:
     StubDevice(std::string location, std::shared_ptr<Journal> journal)
         : location_(std::move(location)), journal_(std::move(journal))
     {
@@ -72,13 +73,13 @@ class StubDevice final : public Device {
     }
     FT_STATUS setEventNotification(DWORD, FtEvent*) override { return FT_NOT_SUPPORTED; }
 
-  private:
+private:
     std::string location_;
     std::shared_ptr<Journal> journal_;
 };
 
 class StubBackend final : public Backend {
-  public:
+public:
     explicit StubBackend(std::vector<DeviceInfo> devices,
                          std::shared_ptr<Journal> journal = std::make_shared<Journal>())
         : devices_(std::make_shared<std::vector<DeviceInfo>>(std::move(devices))),
@@ -112,7 +113,7 @@ class StubBackend final : public Backend {
     std::shared_ptr<int> censuses() const { return censuses_; }
     void failOpens(FT_STATUS status) { openStatus_ = status; }
 
-  private:
+private:
     std::shared_ptr<std::vector<DeviceInfo>> devices_;
     std::shared_ptr<Journal> journal_;
     std::shared_ptr<int> censuses_ = std::make_shared<int>(0);
@@ -445,5 +446,5 @@ TEST(UsbIds, ProductIdsGiveTheChipFamily)
     EXPECT_EQ(usbLocationId(3, 127), 0x037Fu);
 }
 
-} // namespace
-} // namespace nx::usb
+}  // namespace
+}  // namespace nx::usb

@@ -5,10 +5,11 @@
 #include "usb/recording_ft_driver.h"
 #include "usb/tftdichip.h"
 
-#include <cstring>
-#include <functional>
 #include <gmock/gmock.h>
 #include <gtest/gtest.h>
+
+#include <cstring>
+#include <functional>
 #include <string>
 #include <vector>
 
@@ -18,7 +19,7 @@ namespace {
 using ::testing::IsEmpty;
 
 class LinkTest : public ::testing::Test {
-  protected:
+protected:
     FtCall last() const
     {
         const std::vector<FtCall> calls = driver.calls();
@@ -389,7 +390,7 @@ TEST_F(LinkTest, DeviceInfoSplitsTheIdAndMapsTheTypeCode)
     const Case cases[] = {{0, fDevice232BM}, {1, fDevice232AM}, {2, fDevice100AX},   {3, fDeviceUnknown},
                           {4, fDevice2232C}, {5, fDevice232R},  {6, fDeviceUnknown}, {200, fDeviceUnknown}};
     driver.deviceId = 0x0403ABCD;
-    driver.deviceSerial = "PP34567890123456"; // fills the 16 characters
+    driver.deviceSerial = "PP34567890123456";  // fills the 16 characters
     driver.deviceDescription = "Nivex meter";
     link.fhandle = 2;
     for (const Case& c : cases) {
@@ -495,5 +496,5 @@ TEST_F(LinkTest, ReceiveEventsAreNotAvailableYet)
     EXPECT_THAT(driver.calls(), IsEmpty()) << driver.callLog();
 }
 
-} // namespace
-} // namespace nx::usb
+}  // namespace
+}  // namespace nx::usb

@@ -5,6 +5,7 @@
 #include "usb/tftdichip.h"
 
 #include <QString>
+
 #include <array>
 #include <cstdio>
 #include <cstring>
@@ -32,7 +33,7 @@ template <std::size_t N> QString fieldText(const char (&field)[N])
 
 // Owns the link's device list from the call that fills it.
 class DeviceList {
-  public:
+public:
     explicit DeviceList(nx::usb::tftdichip& link) : link_(link) {}
     ~DeviceList() { link_.destroyDeviceInfoList(nodes); }
     DeviceList(const DeviceList&) = delete;
@@ -41,11 +42,11 @@ class DeviceList {
     std::uint32_t count = 0;
     nx::usb::pftdiDeviceList nodes = nullptr;
 
-  private:
+private:
     nx::usb::tftdichip& link_;
 };
 
-} // namespace
+}  // namespace
 
 int runDevices(const QStringList& args)
 {
@@ -83,4 +84,4 @@ int runDevices(const QStringList& args)
     return 0;
 }
 
-} // namespace nivexctl
+}  // namespace nivexctl

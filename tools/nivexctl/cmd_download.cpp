@@ -14,6 +14,7 @@
 #include <QCoreApplication>
 #include <QSqlQuery>
 #include <QString>
+
 #include <cstdio>
 
 namespace nivexctl {
@@ -28,7 +29,7 @@ void say(const QString& text)
 }
 
 class ConsoleProgress final : public nx::meter::DownloadProgress {
-  public:
+public:
     void openProgress() override
     {
         say(QStringLiteral("Searching"));
@@ -40,7 +41,7 @@ class ConsoleProgress final : public nx::meter::DownloadProgress {
         case ProgressText::None:
             return;
         case ProgressText::Searching:
-            return; // said when the progress opened
+            return;  // said when the progress opened
         case ProgressText::NoDevice:
             say(QStringLiteral("Device not connected"));
             return;
@@ -66,7 +67,6 @@ class ConsoleProgress final : public nx::meter::DownloadProgress {
     void closeProgress() override {}
 };
 
-
 int storedResults(nx::store::Database& db)
 {
     QSqlQuery query(db.connection());
@@ -75,7 +75,7 @@ int storedResults(nx::store::Database& db)
                                                                                      : 0;
 }
 
-} // namespace
+}  // namespace
 
 int runDownload(const QStringList& args)
 {
@@ -125,4 +125,4 @@ int runDownload(const QStringList& args)
     return 0;
 }
 
-} // namespace nivexctl
+}  // namespace nivexctl

@@ -9,6 +9,7 @@
 
 #include <QCoreApplication>
 #include <QString>
+
 #include <cstdio>
 #include <string_view>
 
@@ -19,7 +20,6 @@ void printLine(const char* label, std::string_view text8)
 {
     std::printf("%s: %s\n", label, nx::fromText8(text8).toLocal8Bit().constData());
 }
-
 
 }  // namespace
 

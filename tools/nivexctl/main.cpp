@@ -20,7 +20,8 @@ struct Command {
 constexpr Command commands[] = {
     {"devices", "list every FTDI device the driver layer sees", nivexctl::runDevices},
     {"meters", "find the meters, set up the first and ask for its identity", nivexctl::runMeters},
-    {"download", "download everything the meter holds into the database beside nivexctl", nivexctl::runDownload},
+    {"download", "download everything the meter holds into the database beside nivexctl",
+     nivexctl::runDownload},
 };
 
 int usage(std::FILE* out)
