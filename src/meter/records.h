@@ -28,6 +28,8 @@ inline constexpr int identityExpectedLength = 17;
 class ByteReader {
 public:
     explicit ByteReader(std::string_view bytes) : bytes_(bytes) {}
+    // The reader only views its bytes: a temporary string would be gone before the first read.
+    explicit ByteReader(std::string&&) = delete;
 
     std::uint8_t u8();
     std::uint16_t u16le();

@@ -52,7 +52,8 @@ TEST(Commands, BytesOnTheWire)
 
 TEST(ByteReader, LittleEndianFieldsAndStickyEnd)
 {
-    ByteReader r(bytes({0x01, 0x34, 0x12, 0xF1, 0xFF, 0x56, 0x34, 0x12}));
+    const std::string fields = bytes({0x01, 0x34, 0x12, 0xF1, 0xFF, 0x56, 0x34, 0x12});
+    ByteReader r(fields);
     EXPECT_EQ(r.u8(), 0x01);
     EXPECT_EQ(r.u16le(), 0x1234);
     EXPECT_EQ(r.s16le(), -15);
@@ -62,7 +63,8 @@ TEST(ByteReader, LittleEndianFieldsAndStickyEnd)
 
     // A field that does not fit yields 0, consumes nothing, and the failure sticks even
     // when a later, smaller read would fit.
-    ByteReader s(bytes({0xAA, 0xBB}));
+    const std::string shortField = bytes({0xAA, 0xBB});
+    ByteReader s(shortField);
     EXPECT_EQ(s.u24le(), 0u);
     EXPECT_FALSE(s.ok());
     EXPECT_EQ(s.u8(), 0u);
