@@ -1,5 +1,6 @@
 #include "usb/serial_backend.h"
 
+#include "usb/tty_speed.h"
 #include "usb/usb_ids.h"
 
 #include <libserialport.h>
@@ -22,21 +23,6 @@ namespace nx::usb {
 namespace {
 
 using SteadyClock = std::chrono::steady_clock;
-
-struct BaudSpeed {
-    DWORD rate;
-    speed_t speed;
-};
-
-// termios knows only these rates; the chip's fractional divisors are out of reach of a tty.
-constexpr std::array<BaudSpeed, 26> baudSpeeds{{
-    {50, B50},           {75, B75},         {110, B110},         {134, B134},         {150, B150},
-    {200, B200},         {300, B300},       {600, B600},         {1200, B1200},       {1800, B1800},
-    {2400, B2400},       {4800, B4800},     {9600, B9600},       {19200, B19200},     {38400, B38400},
-    {57600, B57600},     {115200, B115200}, {230400, B230400},   {460800, B460800},   {500000, B500000},
-    {576000, B576000},   {921600, B921600}, {1000000, B1000000}, {1500000, B1500000}, {2000000, B2000000},
-    {3000000, B3000000},
-}};
 
 struct ModemBit {
     int line;
@@ -100,11 +86,10 @@ public:
 
     FT_STATUS setBaudRate(DWORD baudRate) override
     {
-        const auto it = std::find_if(baudSpeeds.begin(), baudSpeeds.end(),
-                                     [&](const BaudSpeed& b) { return b.rate == baudRate; });
-        if (it == baudSpeeds.end())
+        // A rate of 0 would hang the line up.
+        if (baudRate == 0)
             return FT_INVALID_BAUD_RATE;
-        return changeLine([&](termios& t) { return ::cfsetspeed(&t, it->speed) == 0; });
+        return setTtySpeed(fd_.get(), baudRate) ? FT_OK : FT_IO_ERROR;
     }
 
     FT_STATUS setDataCharacteristics(UCHAR wordLength, UCHAR stopBits, UCHAR parity) override

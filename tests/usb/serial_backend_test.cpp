@@ -7,11 +7,13 @@
 
 #include <gtest/gtest.h>
 
+#include <asm/termbits.h>
 #include <chrono>
 #include <cstdlib>
 #include <fcntl.h>
 #include <poll.h>
 #include <string>
+#include <sys/ioctl.h>
 #include <thread>
 #include <unistd.h>
 
@@ -25,8 +27,16 @@ public:
         if (master_ < 0 || ::grantpt(master_) != 0 || ::unlockpt(master_) != 0)
             throw std::runtime_error("no pseudo-terminal");
         slavePath_ = ::ptsname(master_);
+        // Opened before the device takes the port for itself; the line settings are
+        // the tty's, so this side sees what the device set.
+        observer_ = ::open(slavePath_.c_str(), O_RDWR | O_NOCTTY | O_NONBLOCK);
     }
-    ~PseudoTerminal() { hangUp(); }
+    ~PseudoTerminal()
+    {
+        if (observer_ >= 0)
+            ::close(observer_);
+        hangUp();
+    }
     PseudoTerminal(const PseudoTerminal&) = delete;
     PseudoTerminal& operator=(const PseudoTerminal&) = delete;
 
@@ -56,6 +66,13 @@ public:
         return got;
     }
 
+    // The rate the tty's line runs at, in bits per second.
+    unsigned speed() const
+    {
+        termios2 t{};
+        return ::ioctl(observer_, TCGETS2, &t) == 0 ? t.c_ospeed : 0;
+    }
+
     void hangUp()
     {
         if (master_ >= 0)
@@ -66,6 +83,7 @@ public:
 private:
     int master_;
     std::string slavePath_;
+    int observer_ = -1;
 };
 
 std::unique_ptr<Device> openOrFail(const std::string& path)
@@ -197,7 +215,7 @@ TEST_F(SerialDeviceTest, LineSettingsTheTtyTakesOrRefuses)
         {"230400", [](Device& d) { return d.setBaudRate(230400); }, FT_OK},
         {"460800", [](Device& d) { return d.setBaudRate(460800); }, FT_OK},
         {"921600", [](Device& d) { return d.setBaudRate(921600); }, FT_OK},
-        {"14400 has no termios rate", [](Device& d) { return d.setBaudRate(14400); }, FT_INVALID_BAUD_RATE},
+        {"no rate", [](Device& d) { return d.setBaudRate(0); }, FT_INVALID_BAUD_RATE},
         {"8N1", [](Device& d) { return d.setDataCharacteristics(8, 0, 0); }, FT_OK},
         {"7 bits, 2 stop, mark", [](Device& d) { return d.setDataCharacteristics(7, 2, 3); }, FT_OK},
         {"space parity", [](Device& d) { return d.setDataCharacteristics(8, 0, 4); }, FT_OK},
@@ -223,6 +241,20 @@ TEST_F(SerialDeviceTest, LineSettingsTheTtyTakesOrRefuses)
     ASSERT_EQ(device->setFlowControl(0, 0, 0), FT_OK);
     ASSERT_EQ(device->write("ok", 2, &written), FT_OK);
     EXPECT_EQ(pty.receive(2), "ok");
+}
+
+// The rates termios names and those it does not (14400 is one of the link's own).
+TEST_F(SerialDeviceTest, TheTtyRunsAtTheRateAsked)
+{
+    ASSERT_NE(device, nullptr);
+    for (DWORD rate : {DWORD(300), DWORD(14400), DWORD(115200), DWORD(921600), DWORD(250000)}) {
+        SCOPED_TRACE("rate " + std::to_string(rate));
+        ASSERT_EQ(device->setBaudRate(rate), FT_OK);
+        EXPECT_EQ(pty.speed(), rate);
+        ASSERT_EQ(device->setDataCharacteristics(8, 2, 0), FT_OK);
+        ASSERT_EQ(device->setFlowControl(0x0100, 0, 0), FT_OK);
+        EXPECT_EQ(pty.speed(), rate) << "other line settings keep the rate";
+    }
 }
 
 TEST(SerialBackend, OpenOfAMissingPortSaysNotFound)
