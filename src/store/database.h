@@ -86,7 +86,8 @@ public:
     ObjectsModel& objects() { return *objects_; }
     ResultsModel& results() { return *results_; }
 
-    // P_UPDATEOBIEKT: finds or adds the moisture sample; returns its IDOB (IDOBJ).
+    // P_UPDATEOBIEKT: finds or adds the moisture sample; returns its IDOB (IDOBJ). A new
+    // sample keeps the first 50 characters of a longer species name.
     int updateObiekt(const ObjectParams& params);
     // P_UPDATEOBIEKT_TEMP: finds or adds the temperature object; returns its IDOB.
     int updateObiektTemp(const ObjectParams& params);

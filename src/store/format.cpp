@@ -24,7 +24,9 @@ QString formatValue(double value, Unit unit, const QLocale& locale)
 
 QString formatTimestamp(const QDateTime& value, const QLocale& locale)
 {
-    if (!value.isValid())
+    // A stored time in an hour the local clock skips has no local moment, yet its date
+    // and time are what was measured.
+    if (!value.date().isValid() || !value.time().isValid())
         return {};
     // The long time format carries seconds (the meter's resolution) and a time zone
     // name, which a measurement stored without zone must not show.

@@ -56,6 +56,29 @@ TEST_F(ProcedureTest, RenamedSampleDownloadedAgainKeepsTheUsersNameAndItsSpecies
     EXPECT_EQ(observe("select REZI2 from OBIEKTY where IDOB = ?", {id}).toInt(), 1);
 }
 
+TEST_F(ProcedureTest, SpeciesNameLongerThanItsColumnIsStoredCutNotRefused)
+{
+    // The species file's names have no length limit; a long one must not cost the sample.
+    struct Case {
+        const char* name;
+        QString speciesName;
+        QString stored;
+    };
+    const Case cases[] = {
+        {"fits exactly", QString(50, QLatin1Char('a')), QString(50, QLatin1Char('a'))},
+        {"one character too many", QString(51, QLatin1Char('b')), QString(50, QLatin1Char('b'))},
+        {"Cyrillic, far too long", QString(300, QChar(0x0416)), QString(50, QChar(0x0416))},
+    };
+    int sampleNumber = 0;
+    for (const Case& c : cases) {
+        SCOPED_TRACE(c.name);
+        int id = 0;
+        ASSERT_NO_THROW(id = db.updateObiekt(sample(1, ++sampleNumber, c.speciesName)));
+        EXPECT_EQ(observe("select NAZWA_LONG from OBIEKTY where IDOB = ?", {id}).toString(), c.stored);
+        EXPECT_EQ(db.updateObiekt(sample(1, sampleNumber, c.speciesName)), id) << "found again";
+    }
+}
+
 TEST_F(ProcedureTest, TemperatureObjectIsFoundByDeviceNumberAndMeterName)
 {
     const QString meterName = QStringLiteral("DRYER 2             ");

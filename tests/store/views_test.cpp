@@ -1,6 +1,8 @@
 #include "base/exception.h"
 #include "store_fixture.h"
 
+#include <ctime>
+
 namespace nx::store::test {
 namespace {
 
@@ -120,6 +122,31 @@ TEST_F(ViewTest, ShowsFormattedValuesAndTicks)
     change("update WYNIKI set REZI1 = null");
     db.results().reload(id);
     EXPECT_FALSE(cell("REZI1", Qt::CheckStateRole).isValid()) << "a null mark shows nothing";
+}
+
+TEST_F(ViewTest, ResultFromAnHourTheLocalClockSkipsShowsItsStoredTime)
+{
+    // The meter's clock knows no zone: 02:30 on the morning Warsaw's clocks go forward
+    // is stored as it stands, and the view must show it, not an empty cell.
+    const QByteArray oldZone = qgetenv("TZ");
+    qputenv("TZ", "Europe/Warsaw");
+    tzset();
+    const QDate day(2024, 3, 31);
+    const QTime time(2, 30, 12);
+    const int id = db.updateObiekt(sample(1, 1));
+    db.wynikiUi(result(id, QDateTime(day, time, Qt::UTC), 11.0f, 20.0f, 1));
+    db.results().reload(id);
+    const QModelIndex cell = db.results().index(0, db.results().column(QStringLiteral("DATACZAS")));
+    const QDateTime stored = db.results().data(cell, Qt::EditRole).toDateTime();
+    const QString shown = db.results().data(cell, Qt::DisplayRole).toString();
+    if (oldZone.isNull())
+        qunsetenv("TZ");
+    else
+        qputenv("TZ", oldZone);
+    tzset();
+    EXPECT_EQ(stored.date(), day);
+    EXPECT_EQ(stored.time(), time);
+    EXPECT_TRUE(shown.contains(QStringLiteral("30:12"))) << shown.toStdString();
 }
 
 TEST_F(ViewTest, ToggleTurnsANullMarkIntoOneAndBackAndWritesItAtOnce)
