@@ -8,10 +8,6 @@ namespace nx::app {
 
 namespace {
 
-struct ObjectUnref {
-    void operator()(GAppInfo* info) const { g_object_unref(info); }
-};
-
 struct ListUnref {
     void operator()(GList* list) const { g_list_free_full(list, g_object_unref); }
 };
@@ -20,13 +16,11 @@ struct ListUnref {
 
 bool hasApplicationFor(const char* mimeType)
 {
-    // The MIME type is also a valid content type on Unix desktops.
-    const std::unique_ptr<GAppInfo, ObjectUnref> preferred(g_app_info_get_default_for_type(mimeType, FALSE));
-    if (preferred)
-        return true;
-    // No default chosen yet, but an installed program that declares the type still opens it.
-    const std::unique_ptr<GList, ListUnref> all(g_app_info_get_all_for_type(mimeType));
-    return all != nullptr;
+    // Only programs that declare the type itself: the default and the full lists also
+    // offer programs of the types it is derived from, such as an archive program for the
+    // zip container of a spreadsheet. The MIME type is also a valid content type on Unix.
+    const std::unique_ptr<GList, ListUnref> declared(g_app_info_get_recommended_for_type(mimeType));
+    return declared != nullptr;
 }
 
 SpreadsheetApps detectSpreadsheetApps()

@@ -173,11 +173,23 @@ void AppLogicTest::spreadsheetProgramsFromDesktopFiles()
     desktop.write("[Desktop Entry]\nType=Application\nName=Calc-like\nExec=/bin/true %f\n"
                   "MimeType=application/vnd.oasis.opendocument.spreadsheet;\n");
     desktop.close();
+    // An archive program opens the type the Excel type is derived from, not the Excel type.
+    QFile archive(apps + QStringLiteral("/archive-like.desktop"));
+    QVERIFY(archive.open(QIODevice::WriteOnly));
+    archive.write("[Desktop Entry]\nType=Application\nName=Archive-like\nExec=/bin/true %f\n"
+                  "MimeType=application/x-ole-storage;\n");
+    archive.close();
     // The type-to-program index the desktop's update-desktop-database keeps.
     QFile cache(apps + QStringLiteral("/mimeinfo.cache"));
     QVERIFY(cache.open(QIODevice::WriteOnly));
-    cache.write("[MIME Cache]\napplication/vnd.oasis.opendocument.spreadsheet=calc-like.desktop;\n");
+    cache.write("[MIME Cache]\napplication/vnd.oasis.opendocument.spreadsheet=calc-like.desktop;\n"
+                "application/x-ole-storage=archive-like.desktop;\n");
     cache.close();
+    QVERIFY(QDir().mkpath(dir.filePath(QStringLiteral("data/mime"))));
+    QFile subclasses(dir.filePath(QStringLiteral("data/mime/subclasses")));
+    QVERIFY(subclasses.open(QIODevice::WriteOnly));
+    subclasses.write("application/vnd.ms-excel application/x-ole-storage\n");
+    subclasses.close();
     qputenv("XDG_DATA_HOME", QFile::encodeName(dir.filePath(QStringLiteral("data"))));
     qputenv("XDG_DATA_DIRS", QFile::encodeName(dir.filePath(QStringLiteral("none"))));
     qputenv("XDG_CONFIG_HOME", QFile::encodeName(dir.filePath(QStringLiteral("config"))));
@@ -185,6 +197,7 @@ void AppLogicTest::spreadsheetProgramsFromDesktopFiles()
     const SpreadsheetApps found = detectSpreadsheetApps();
     QVERIFY(found.IsOpenOffExport);
     QVERIFY(!found.IsExcelExport);
+    QVERIFY(hasApplicationFor("application/x-ole-storage"));
     QVERIFY(!hasApplicationFor("application/x-nothing-opens-this"));
 }
 
