@@ -259,7 +259,7 @@ TEST_F(DownloadTest, SkippedRecordsAreUndoneAloneAndReported)
          "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E"  // record 5, species 3, sample 7: stored
          "06 00 00 60 29 64 74 7B 00 F1 FF 02 0E"  // day 0
          "07 00 00 7B 29 00 C8 7B 00 F1 FF 02 0E"  // hour 25
-         "08 00 00 7B 29 64 74 7B 00 F1 FF 06 0E"  // species 7: its name does not fit NAZWA_LONG
+         "08 00 00 7B 29 64 74 7B 00 F1 FF 06 0E"  // species 7: its long name is cut to fit
          "9A 02 00 7B 29 64 74 7B 00 F1 FF 00 12"  // record 666, species 1, sample 9: refused
          "2A"},
         {"M03",
@@ -270,14 +270,44 @@ TEST_F(DownloadTest, SkippedRecordsAreUndoneAloneAndReported)
 
     const meter::DownloadSummary summary = download();
     EXPECT_EQ(summary.outcome, DownloadOutcome::Done);
-    EXPECT_EQ(summary.moistureResults, 1);
+    EXPECT_EQ(summary.moistureResults, 2);
     EXPECT_EQ(summary.temperatureResults, 1);
-    EXPECT_EQ(summary.skipped, 5);
-    EXPECT_TRUE(progress.saw("skipped:5"));
+    EXPECT_EQ(summary.skipped, 4);
+    EXPECT_TRUE(progress.saw("skipped:4"));
     EXPECT_THAT(progress.only({"dataChanged", "skipped", "close"}),
-                ElementsAre("dataChanged", "skipped:5", "close"));
-    EXPECT_THAT(rows(objectsSql), ElementsAre("1|3||||7", "2|3|Silo A|||0"));
-    EXPECT_THAT(rows(QStringLiteral("select DANE3 from WYNIKI order by DANE3")), ElementsAre("1", "5"));
+                ElementsAre("dataChanged", "skipped:4", "close"));
+    EXPECT_THAT(rows(objectsSql),
+                ElementsAre("1|3||||7", "1|7||A name far too long for the object table's fifty c||7",
+                            "2|3|Silo A|||0"));
+    EXPECT_THAT(rows(QStringLiteral("select DANE3 from WYNIKI order by DANE3")), ElementsAre("1", "5", "8"));
+}
+
+TEST_F(DownloadTest, RefusedTemperatureResultIsSkippedAndItsNeighboursStay)
+{
+    // P_WYNIKI_UI refuses record number 666 only; the readings around it in the same
+    // reply must all be stored.
+    change(QStringLiteral("create exception NX_REFUSED 'result refused by the test'"));
+    change(QStringLiteral("alter procedure P_WYNIKI_UI (IDOB integer, DATACZAS timestamp, DANE1 float, DANE2 "
+                          "float, DANE3 integer, "
+                          "DANE4 integer, REZI1 integer, REZC varchar(50)) as begin "
+                          "if (DANE3 = 666) then exception NX_REFUSED; "
+                          "insert into WYNIKI (IDOB, DATACZAS, DANE1, DANE2, DANE3, DANE4, REZI1, REZC) "
+                          "values (:IDOB, :DATACZAS, :DANE1, :DANE2, :DANE3, :DANE4, :REZI1, :REZC); end"));
+    QJsonObject image = meterImage({}, {{3, QStringLiteral("Silo A")}});
+    image[QStringLiteral("replies")] = QJsonObject{
+        {"M03",
+         "01 00 00 22 2A 00 40 D6 00"    // record 1, 2020-01-02 08:00:00, 21.4
+         "9A 02 00 22 2A 00 41 D6 00"    // record 666: refused
+         "03 00 00 22 2A 00 42 D6 00"},  // record 3, 08:16:00
+    };
+    attach({image});
+
+    const meter::DownloadSummary summary = download();
+    EXPECT_EQ(summary.outcome, DownloadOutcome::Done);
+    EXPECT_EQ(summary.temperatureResults, 2);
+    EXPECT_EQ(summary.skipped, 1);
+    EXPECT_TRUE(progress.saw("skipped:1"));
+    EXPECT_THAT(rows(QStringLiteral("select DANE3 from WYNIKI order by DANE3")), ElementsAre("1", "3"));
 }
 
 TEST_F(DownloadTest, NothingSkippedNothingReported)
