@@ -14,7 +14,6 @@ public:
     explicit LanguageTranslator(QObject* parent = nullptr);
 
     void setLanguage(LanguageFile file);
-    const LanguageFile& language() const { return file_; }
 
     QString translate(const char* context, const char* sourceText, const char* disambiguation = nullptr,
                       int n = -1) const override;
