@@ -803,6 +803,12 @@ void MainWindowTest::pickedLanguageIsStoredAndShown()
     QCOMPARE(QApplication::focusWidget(), static_cast<QWidget*>(w.ButtonConnect));
     // The open window and its dialogs follow the switch at once.
     QVERIFY2(w.PageControl1->tabText(0) != englishTab, qPrintable(w.PageControl1->tabText(0)));
+    QVERIFY2(s.pytForm->cancelButton()->text() != QStringLiteral("Cancel"),
+             qPrintable(s.pytForm->cancelButton()->text()));
+    QCOMPARE(s.editName->cancelButton()->text(), s.pytForm->cancelButton()->text());
+    // A window created after the switch comes up in the new language.
+    const TPytForm later;
+    QCOMPARE(later.cancelButton()->text(), s.pytForm->cancelButton()->text());
     s.close();
     Session again(folder);
     again.start();
