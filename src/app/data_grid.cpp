@@ -32,7 +32,6 @@ GridColumnsModel::GridColumnsModel(store::TableView& source, std::vector<GridCol
                 if (!columns_.empty())
                     emit dataChanged(index(topLeft.row(), 0), index(bottomRight.row(), columnCount() - 1));
             });
-    connect(&view_, &QAbstractItemModel::layoutChanged, this, [this] { emit layoutChanged(); });
 }
 
 void GridColumnsModel::findColumns()
