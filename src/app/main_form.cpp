@@ -23,6 +23,7 @@
 #include <QDateEdit>
 #include <QDir>
 #include <QFrame>
+#include <QGridLayout>
 #include <QHBoxLayout>
 #include <QHeaderView>
 #include <QLabel>
@@ -252,23 +253,28 @@ void TMainUniNXFormCF::buildBand(QWidget* band)
     imgWide->setGeometry(QRect(QPoint(1350, 0), kWidePictureSize));
     imgWide->hide();
 
-    LabDevice = new QLabel(band);
-    LabDevice->setFont(tahomaFont(16, true));
-    LabDevice->setGeometry(625, 14, 70, 24);
-    LabNazwa = new QLabel(band);
-    LabNazwa->setObjectName(QStringLiteral("LabNazwa"));
-    LabNazwa->setFont(tahomaFont(16, true));
-    LabNazwa->setGeometry(700, 14, 380, 24);
-    LabSNCaption = new QLabel(band);
-    LabSNCaption->setGeometry(625, 42, 70, 24);
-    LabSN = new QLabel(band);
-    LabSN->setObjectName(QStringLiteral("LabSN"));
-    LabSN->setGeometry(700, 42, 380, 24);
-    LabFVCaption = new QLabel(band);
-    LabFVCaption->setGeometry(625, 70, 70, 24);
-    LabFV = new QLabel(band);
-    LabFV->setObjectName(QStringLiteral("LabFV"));
-    LabFV->setGeometry(700, 70, 380, 24);
+    // The captions take the width their language needs; the values follow them.
+    auto* meterInfo = new QWidget(band);
+    meterInfo->setGeometry(625, 14, 455, 80);
+    auto* meterGrid = new QGridLayout(meterInfo);
+    meterGrid->setContentsMargins(0, 0, 0, 0);
+    meterGrid->setHorizontalSpacing(5);
+    meterGrid->setVerticalSpacing(4);
+    meterGrid->setColumnStretch(1, 1);
+    const auto meterLabel = [&](const char* name, bool bold, int row, int column) {
+        auto* label = new QLabel(meterInfo);
+        label->setObjectName(QLatin1String(name));
+        label->setFont(tahomaFont(16, bold));
+        label->setFixedHeight(24);
+        meterGrid->addWidget(label, row, column);
+        return label;
+    };
+    LabDevice = meterLabel("LabDevice", true, 0, 0);
+    LabNazwa = meterLabel("LabNazwa", true, 0, 1);
+    LabSNCaption = meterLabel("LabSNCaption", false, 1, 0);
+    LabSN = meterLabel("LabSN", false, 1, 1);
+    LabFVCaption = meterLabel("LabFVCaption", false, 2, 0);
+    LabFV = meterLabel("LabFV", false, 2, 1);
 
     ButtonConnect = bandButton(band, "ButtonConnect", QRect(625, 104, 221, 58), ":/pictures/icon_start.svg");
     ButtonConnect->setFont(tahomaFont(19, true));

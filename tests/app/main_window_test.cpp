@@ -153,6 +153,7 @@ private slots:
     void startsWithBadSpeciesFile();
     void storedLanguagePicksHeaderPicture();
     void pickedLanguageIsStoredAndShown();
+    void bandTextsFitInEveryLanguage();
     void handlerErrorIsShownAndProgramGoesOn();
     void infoBoxShowsTextUntilOk();
 
@@ -814,6 +815,39 @@ void MainWindowTest::pickedLanguageIsStoredAndShown()
     again.start();
     QCOMPARE(again.window->LangFlagsCombo1->currentIndex(), 2);
     QCOMPARE(again.window->headerPictureOnTop(), number);
+}
+
+void MainWindowTest::bandTextsFitInEveryLanguage()
+{
+    ProgramFolder folder;
+    Session s(folder);
+    s.start();
+    TMainUniNXFormCF& w = *s.window;
+    const auto widget = [&](const char* name) {
+        QWidget* found = w.findChild<QWidget*>(QLatin1String(name));
+        if (!found)
+            qFatal("no widget %s", name);
+        return found;
+    };
+    struct Caption {
+        const char* caption;
+        const char* value;
+    };
+    const Caption captions[] = {
+        {"LabDevice", "LabNazwa"}, {"LabSNCaption", "LabSN"}, {"LabFVCaption", "LabFV"}};
+    for (const nx::lang::LanguageEntry& entry : w.languages().entries()) {
+        caseTrace(qPrintable(entry.name));
+        QVERIFY(w.languages().switchToCode(entry.code));
+        QCoreApplication::processEvents();  // the band lays out the new texts
+        for (const Caption& c : captions) {
+            QWidget* caption = widget(c.caption);
+            QVERIFY2(caption->width() >= caption->sizeHint().width(),
+                     qPrintable(entry.name + ": " + static_cast<QLabel*>(caption)->text()));
+            QVERIFY2(widget(c.value)->x() > caption->geometry().right(), c.value);
+        }
+        QVERIFY2(w.btnSelectDate->width() >= w.btnSelectDate->sizeHint().width(),
+                 qPrintable(entry.name + ": " + w.btnSelectDate->text()));
+    }
 }
 
 namespace {
