@@ -298,8 +298,7 @@ public:
 
         progress.setBar(100);
         progress.dataChanged();
-        if (summary_.skipped > 0)
-            progress.reportSkipped(summary_.skipped);
+        tellSkipped();
         return summary_;
     }
 
@@ -317,7 +316,15 @@ private:
     {
         DownloadSummary summary = endWith(ProgressText::ImportError, DownloadOutcome::ImportError);
         r_.progress.setMeterAnswered(false);
+        // The moisture records stored before the error stay, so the ones left out are told too.
+        tellSkipped();
         return summary;
+    }
+
+    void tellSkipped()
+    {
+        if (summary_.skipped > 0)
+            r_.progress.reportSkipped(summary_.skipped);
     }
 
     void storeMoisture(ReplyWriter& writer, std::string_view reply)

@@ -310,6 +310,23 @@ TEST_F(DownloadTest, RefusedTemperatureResultIsSkippedAndItsNeighboursStay)
     EXPECT_THAT(rows(QStringLiteral("select DANE3 from WYNIKI order by DANE3")), ElementsAre("1", "3"));
 }
 
+TEST_F(DownloadTest, RecordsSkippedBeforeAnImportErrorAreStillTold)
+{
+    // A moisture record with day 0 is skipped, then the object reply lacks its "*".
+    QJsonObject image = meterImage({});
+    image[QStringLiteral("replies")] = QJsonObject{
+        {"H", "05 00 00 7B 29 64 74 7B 00 F1 FF 02 0E 06 00 00 60 29 64 74 7B 00 F1 FF 02 0E 2A"}, {"L", ""}};
+    attach({image});
+
+    const meter::DownloadSummary summary = download();
+    EXPECT_EQ(summary.outcome, DownloadOutcome::ImportError);
+    EXPECT_EQ(summary.skipped, 1);
+    EXPECT_THAT(progress.only({"text:ImportError", "skipped", "close"}),
+                ElementsAre("text:ImportError", "skipped:1", "close"));
+    EXPECT_EQ(progress.timeOf("skipped:1") - progress.timeOf("text:ImportError"), Ms(meter::kMessagePauseMs));
+    EXPECT_EQ(rowCount("WYNIKI"), 1);
+}
+
 TEST_F(DownloadTest, NothingSkippedNothingReported)
 {
     attach({fullMeter()});
