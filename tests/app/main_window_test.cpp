@@ -153,7 +153,7 @@ private slots:
     void startsWithBadSpeciesFile();
     void storedLanguagePicksHeaderPicture();
     void pickedLanguageIsStoredAndShown();
-    void bandTextsFitInEveryLanguage();
+    void textsFitInEveryLanguage();
     void handlerErrorIsShownAndProgramGoesOn();
     void infoBoxShowsTextUntilOk();
 
@@ -817,7 +817,7 @@ void MainWindowTest::pickedLanguageIsStoredAndShown()
     QCOMPARE(again.window->headerPictureOnTop(), number);
 }
 
-void MainWindowTest::bandTextsFitInEveryLanguage()
+void MainWindowTest::textsFitInEveryLanguage()
 {
     ProgramFolder folder;
     Session s(folder);
@@ -847,6 +847,15 @@ void MainWindowTest::bandTextsFitInEveryLanguage()
         }
         QVERIFY2(w.btnSelectDate->width() >= w.btnSelectDate->sizeHint().width(),
                  qPrintable(entry.name + ": " + w.btnSelectDate->text()));
+        for (int message : {1, 2}) {
+            s.pytForm->NumerKomunikatu = message;
+            s.pytForm->show();
+            const QLabel* shown = s.pytForm->shownMessage();
+            QVERIFY2(shown->width() >= shown->sizeHint().width() &&
+                         shown->height() >= shown->sizeHint().height(),
+                     qPrintable(entry.name + ": " + shown->text()));
+            s.pytForm->hide();
+        }
     }
 }
 
