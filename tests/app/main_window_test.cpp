@@ -23,6 +23,7 @@
 #include <QSplitter>
 #include <QSqlQuery>
 #include <QTabWidget>
+#include <QToolButton>
 #include <QtTest>
 
 #include <functional>
@@ -847,6 +848,11 @@ void MainWindowTest::textsFitInEveryLanguage()
         }
         QVERIFY2(w.btnSelectDate->width() >= w.btnSelectDate->sizeHint().width(),
                  qPrintable(entry.name + ": " + w.btnSelectDate->text()));
+        QStringList cut;
+        for (const QToolButton* bar : w.findChildren<QToolButton*>())
+            if (bar->defaultAction() && bar->width() < bar->sizeHint().width())
+                cut << bar->text();
+        QVERIFY2(cut.isEmpty(), qPrintable(entry.name + ": " + cut.join(QStringLiteral(", "))));
         for (int message : {1, 2}) {
             s.pytForm->NumerKomunikatu = message;
             s.pytForm->show();
