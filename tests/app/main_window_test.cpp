@@ -846,9 +846,11 @@ void MainWindowTest::textsFitInEveryLanguage()
                      qPrintable(entry.name + ": " + static_cast<QLabel*>(caption)->text()));
             QVERIFY2(widget(c.value)->x() > caption->geometry().right(), c.value);
         }
-        QVERIFY2(w.btnSelectDate->width() >= w.btnSelectDate->sizeHint().width(),
-                 qPrintable(entry.name + ": " + w.btnSelectDate->text()));
         QStringList cut;
+        for (const QPushButton* button : {w.ButtonConnect, w.btnRaport, w.btnExportPDF, w.btnChart,
+                                          w.btnExportXLS, w.btnSelectDate, w.btnKontakt})
+            if (button->width() < button->sizeHint().width())
+                cut << button->text();
         for (const QToolButton* bar : w.findChildren<QToolButton*>())
             if (bar->defaultAction() && bar->width() < bar->sizeHint().width())
                 cut << bar->text();
